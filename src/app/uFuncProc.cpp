@@ -1,0 +1,69 @@
+#include "app/uFuncProc.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QUrl>
+
+namespace k2 {
+
+namespace {
+
+class TQtDialogs : public IDialogService {
+ public:
+  QMessageBox::StandardButton ShowMessage(QWidget* owner, const QString& text,
+                                          const QString& title, QMessageBox::Icon icon,
+                                          QMessageBox::StandardButtons buttons) override {
+    QMessageBox box(icon, title, text, buttons, owner);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+  }
+  QString OpenFileName(QWidget* owner, const QString& folder, const QString& filter) override {
+    return QFileDialog::getOpenFileName(owner, QString(), folder, filter);
+  }
+  QString SaveFileName(QWidget* owner, const QString& folder, const QString& proposed,
+                       const QString& filter) override {
+    QString start = proposed;
+    if (!folder.isEmpty() && !proposed.contains(QLatin1Char('/')))
+      start = folder + QLatin1Char('/') + proposed;
+    if (start.isEmpty()) start = folder;
+    return QFileDialog::getSaveFileName(owner, QString(), start, filter);
+  }
+  bool OpenDocument(const QString& path) override {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  }
+};
+
+TQtDialogs& QtDialogs() {
+  static TQtDialogs d;
+  return d;
+}
+
+IDialogService* Installed = nullptr;
+
+}  // namespace
+
+IDialogService& Dialogs() { return Installed ? *Installed : QtDialogs(); }
+void SetDialogService(IDialogService* service) { Installed = service; }
+
+QString QtFilter(const QString& filter) {
+  const int bar = filter.indexOf(QLatin1Char('|'));
+  return bar < 0 ? filter : filter.left(bar);
+}
+
+void ErrorBox(QWidget* owner, const QString& text) {
+  Dialogs().ShowMessage(owner, text, QString::fromUtf8(AppCaption), QMessageBox::Critical,
+                        QMessageBox::Ok);
+}
+
+QMessageBox::StandardButton AskBox(QWidget* owner, const QString& text, const QString& title,
+                                   bool withCancel) {
+  QMessageBox::StandardButtons b = QMessageBox::Yes | QMessageBox::No;
+  if (withCancel) b |= QMessageBox::Cancel;
+  return Dialogs().ShowMessage(owner, text, title, QMessageBox::Warning, b);
+}
+
+QMessageBox::StandardButton ConfirmBox(QWidget* owner, const QString& text, const QString& title) {
+  return Dialogs().ShowMessage(owner, text, title, QMessageBox::Question,
+                               QMessageBox::Yes | QMessageBox::No);
+}
+
+}  // namespace k2

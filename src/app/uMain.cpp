@@ -1,0 +1,242 @@
+#include "app/uMain.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "app/uAbout.h"
+#include "app/uFuncProc.h"
+#include "app/uOption.h"
+#include "app/uSettings.h"
+#include "car/uCar.h"
+#include "car/uCarDesign.h"
+#include "replay/uReplay.h"
+#include "replay/uReplaycontrol.h"
+#include "simulation/uSimu.h"
+#include "simulation/uSimulation.h"
+#include "track/uPath.h"
+#include "track/uPathDesign.h"
+
+namespace k2 {
+
+namespace {
+constexpr int ClientWidth = 944;
+constexpr int ClientHeight = 664;
+constexpr int ToolbarHeight = 44;
+constexpr int StatusHeight = 19;
+}  // namespace
+
+TwdMain::TwdMain(QWidget* parent) : QMainWindow(parent) {
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  tmrRun = new QTimer(this);
+  tmrRun->setInterval(10);
+  connect(tmrRun, &QTimer::timeout, this, &TwdMain::RunTick);
+
+  BuildMenus();
+  BuildToolbar();
+  BuildPages();
+  BuildStatusBar();
+
+  // The client area is fixed; the menu bar sits above it.
+  setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect r = screen->availableGeometry();
+    move(r.center() - rect().center());
+  }
+
+  // Start-up state.
+  MarkDocClosed();
+  CaptionBase = QString::fromUtf8(AppCaption);
+  setWindowTitle(CaptionBase);
+  ReadRules();
+}
+
+TwdMain::~TwdMain() = default;
+
+void TwdMain::MarkDocClosed() { DocIsNew = DocModified = DocOpen = false; }
+void TwdMain::MarkDocModified() { DocModified = true; }
+void TwdMain::MarkDocNew() { DocIsNew = DocModified = DocOpen = true; }
+void TwdMain::MarkDocOpened() {
+  DocOpen = true;
+  DocIsNew = DocModified = false;
+}
+void TwdMain::MarkDocSaved() { DocIsNew = DocModified = false; }
+
+void TwdMain::ShowCaption(bool modified) {
+  setWindowTitle(modified ? CaptionBase + QStringLiteral(" *") : CaptionBase);
+}
+
+void TwdMain::ReadRules() {
+  const TRules rules = k2::ReadRules(MainSettingsPath());
+  MaxSensorCount = rules.MaxSensorCount;
+  MinPathR = rules.MinPathR;
+}
+
+QLabel* TwdMain::StatusPane(int index) const {
+  return index >= 0 && index < 4 ? Panes[index] : nullptr;
+}
+
+QToolButton* TwdMain::ToolButton(int index) const {
+  return index >= 0 && index < 4 ? ToolButtons[index] : nullptr;
+}
+
+void TwdMain::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("文件 (&F)"));
+  QAction* actExit = file->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton),
+                                     QStringLiteral("退出 (&E)"));
+  actExit->setObjectName(QStringLiteral("actExit"));
+  connect(actExit, &QAction::triggered, this, &TwdMain::actExitExecute);
+
+  QMenu* tools = menuBar()->addMenu(QStringLiteral("工具 (&T)"));
+  QAction* actSetOption = tools->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+                                           QStringLiteral("选项 (&O)"));
+  actSetOption->setObjectName(QStringLiteral("actSetOption"));
+  connect(actSetOption, &QAction::triggered, this, &TwdMain::actSetOptionExecute);
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
+  QAction* actHelp = help->addAction(style()->standardIcon(QStyle::SP_DialogHelpButton),
+                                     QStringLiteral("帮助"));
+  actHelp->setObjectName(QStringLiteral("actHelp"));
+  connect(actHelp, &QAction::triggered, this, &TwdMain::actHelpExecute);
+  help->addSeparator();
+  QAction* actAbout = help->addAction(style()->standardIcon(QStyle::SP_MessageBoxInformation),
+                                      QStringLiteral("关于 (&A)"));
+  actAbout->setObjectName(QStringLiteral("actAbout"));
+  connect(actAbout, &QAction::triggered, this, &TwdMain::actAboutExecute);
+}
+
+void TwdMain::BuildToolbar() {
+  QToolBar* bar = addToolBar(QStringLiteral("mainToolbar"));
+  bar->setObjectName(QStringLiteral("mainToolbar"));
+  bar->setMovable(false);
+  bar->setFloatable(false);
+  bar->setFixedHeight(ToolbarHeight);
+  bar->setIconSize(QSize(20, 20));
+  bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  bar->toggleViewAction()->setEnabled(false);
+  PageActions = new QActionGroup(this);
+  PageActions->setExclusive(true);
+  const struct {
+    const char* Name;
+    const char* Caption;
+    QStyle::StandardPixmap Icon;
+  } buttons[4] = {
+      {"tlbtnPathDesign", "赛道设计", QStyle::SP_FileDialogContentsView},
+      {"tlbtnCarDesign", "赛车设计", QStyle::SP_DriveHDIcon},
+      {"tlbtnSimu", "仿真模拟", QStyle::SP_MediaPlay},
+      {"tlbtnReplay", "结果回放", QStyle::SP_MediaSeekBackward},
+  };
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) bar->addSeparator();
+    QAction* a = new QAction(style()->standardIcon(buttons[i].Icon),
+                             QString::fromUtf8(buttons[i].Caption), PageActions);
+    a->setCheckable(true);
+    a->setData(i);  // the tag: index of the page it shows
+    bar->addAction(a);
+    ToolButtons[i] = qobject_cast<QToolButton*>(bar->widgetForAction(a));
+    ToolButtons[i]->setObjectName(QString::fromLatin1(buttons[i].Name));
+    connect(a, &QAction::triggered, this, [this, i] { SwitchPage(i); });
+  }
+  PageActions->actions().first()->setChecked(true);
+}
+
+void TwdMain::BuildPages() {
+  pcMain = new QStackedWidget(this);
+  pcMain->setObjectName(QStringLiteral("pcMain"));
+  PathPage = new TPathDesignPage(this);
+  PathPage->setObjectName(QStringLiteral("tabsPathDesign"));
+  CarPage = new TCarDesignPage(this);
+  CarPage->setObjectName(QStringLiteral("tabsCarDesign"));
+  SimuPage = new TSimuPage(this);
+  SimuPage->setObjectName(QStringLiteral("tabsSimu"));
+  ReplayPage = new TReplayPage(this);
+  ReplayPage->setObjectName(QStringLiteral("tabsReplay"));
+  pcMain->addWidget(PathPage);
+  pcMain->addWidget(CarPage);
+  pcMain->addWidget(SimuPage);
+  pcMain->addWidget(ReplayPage);
+  pcMain->setCurrentIndex(0);
+  setCentralWidget(pcMain);
+}
+
+void TwdMain::BuildStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName(QStringLiteral("statusDisp"));
+  bar->setSizeGripEnabled(false);
+  bar->setFixedHeight(StatusHeight);
+  const char* names[4] = {"pane1", "pane2", "pb1", "rzclcksts1"};
+  const int widths[4] = {615, 50, 150, 130};
+  for (int i = 0; i < 4; ++i) {
+    if (i == 2) {
+      pb1 = new QProgressBar(bar);
+      pb1->setObjectName(QString::fromLatin1(names[i]));
+      pb1->setFixedWidth(widths[i]);
+      pb1->setTextVisible(false);
+      pb1->setValue(0);
+      bar->addWidget(pb1);
+      continue;
+    }
+    Panes[i] = new QLabel(bar);
+    Panes[i]->setObjectName(QString::fromLatin1(names[i]));
+    Panes[i]->setFixedWidth(widths[i]);
+    Panes[i]->setFrameShape(QFrame::Panel);
+    Panes[i]->setFrameShadow(QFrame::Sunken);
+    bar->addWidget(Panes[i]);
+  }
+  Panes[3]->setAlignment(Qt::AlignCenter);
+  ClockTimer = new QTimer(this);
+  ClockTimer->setInterval(1000);
+  connect(ClockTimer, &QTimer::timeout, this, &TwdMain::UpdateClock);
+  ClockTimer->start();
+  UpdateClock();
+}
+
+void TwdMain::UpdateClock() {
+  Panes[3]->setText(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+}
+
+void TwdMain::SwitchPage(int index) {
+  if (index < 0 || index >= pcMain->count()) return;
+  pcMain->setCurrentIndex(index);
+  PageActions->actions().at(index)->setChecked(true);
+}
+
+int TwdMain::CurrentPage() const { return pcMain->currentIndex(); }
+
+void TwdMain::actExitExecute() { close(); }
+
+void TwdMain::actSetOptionExecute() {
+  {
+    TwdOption dialog(this);
+    dialog.exec();
+  }
+  ReadRules();
+}
+
+void TwdMain::actHelpExecute() {
+  const QString path = ProgramDir() + QStringLiteral("帮助文档.pdf");
+  if (!QFileInfo::exists(path)) {
+    ErrorBox(this, QStringLiteral("帮助文档不存在！"));
+    return;
+  }
+  Dialogs().OpenDocument(path);
+}
+
+void TwdMain::actAboutExecute() {
+  TwdAboutBox box(this);
+  box.exec();
+}
+
+}  // namespace k2

@@ -1,0 +1,242 @@
+#include "app/uSettings.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "app/uStream.h"
+
+namespace k2 {
+
+namespace {
+
+QString& ProgramDirStore() {
+  static QString dir;
+  return dir;
+}
+QString& ModelPathStore() {
+  static QString path = QStringLiteral("Kurvino2.ini");
+  return path;
+}
+QString& MainPathStore() {
+  static QString path;
+  return path;
+}
+
+bool ParseInt(const QString& text, int32_t& out) {
+  const QByteArray s = text.trimmed().toLatin1();
+  if (s.isEmpty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long long v = std::strtoll(s.constData(), &end, 10);
+  if (errno != 0 || end != s.constData() + s.size()) return false;
+  if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+    return false;
+  out = static_cast<int32_t>(v);
+  return true;
+}
+
+bool ParseFloat(const QString& text, double& out) {
+  const QByteArray s = text.trimmed().toLatin1();
+  if (s.isEmpty()) return false;
+  // Plain decimal notation only: no hex floats, no inf or nan.
+  for (char c : s)
+    if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' ||
+          c == 'e' || c == 'E'))
+      return false;
+  char* end = nullptr;
+  const double v = std::strtod(s.constData(), &end);
+  if (end != s.constData() + s.size() || !std::isfinite(v)) return false;
+  out = v;
+  return true;
+}
+
+}  // namespace
+
+TIniFile::TIniFile(const QString& path) : FilePath(path) {
+  QFile file(path);
+  if (path.isEmpty() || !file.exists() || !file.open(QIODevice::ReadOnly)) return;
+  Exists = true;
+  const QString text = QString::fromUtf8(file.readAll());
+  Lines = text.split(QLatin1Char('\n'));
+  // A final newline leaves one empty element behind; it is written back as is.
+  for (QString& line : Lines)
+    if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+}
+
+int TIniFile::FindSection(const QString& section) const {
+  for (int i = 0; i < Lines.size(); ++i) {
+    const QString t = Lines[i].trimmed();
+    if (t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']')) &&
+        t.mid(1, t.size() - 2).trimmed().compare(section, Qt::CaseInsensitive) == 0)
+      return i;
+  }
+  return -1;
+}
+
+int TIniFile::FindKey(int sectionLine, const QString& key) const {
+  for (int i = sectionLine + 1; i < Lines.size(); ++i) {
+    const QString t = Lines[i].trimmed();
+    if (t.startsWith(QLatin1Char('['))) break;
+    if (t.startsWith(QLatin1Char(';'))) continue;
+    const int eq = t.indexOf(QLatin1Char('='));
+    if (eq > 0 && t.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0) return i;
+  }
+  return -1;
+}
+
+bool TIniFile::Lookup(const QString& section, const QString& key, QString& value) const {
+  const int s = FindSection(section);
+  if (s < 0) return false;
+  const int k = FindKey(s, key);
+  if (k < 0) return false;
+  const QString& line = Lines[k];
+  value = line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
+  return true;
+}
+
+int32_t TIniFile::ReadInteger(const QString& section, const QString& key, int32_t def) const {
+  QString text;
+  int32_t v;
+  return Lookup(section, key, text) && ParseInt(text, v) ? v : def;
+}
+
+double TIniFile::ReadFloat(const QString& section, const QString& key, double def) const {
+  QString text;
+  double v;
+  return Lookup(section, key, text) && ParseFloat(text, v) ? v : def;
+}
+
+QString TIniFile::ReadString(const QString& section, const QString& key,
+                             const QString& def) const {
+  QString text;
+  return Lookup(section, key, text) ? text : def;
+}
+
+void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+  const QString entry = key + QLatin1Char('=') + value;
+  int s = FindSection(section);
+  if (s < 0) {
+    // Drop the empty tail element of a final newline before appending a section.
+    if (!Lines.isEmpty() && Lines.last().isEmpty()) Lines.removeLast();
+    Lines << QLatin1Char('[') + section + QLatin1Char(']') << entry << QString();
+    return;
+  }
+  const int k = FindKey(s, key);
+  if (k >= 0) {
+    Lines[k] = entry;
+    return;
+  }
+  // Append after the section's last key line (before blank lines that end it).
+  int insertAt = s + 1;
+  for (int i = s + 1; i < Lines.size(); ++i) {
+    const QString t = Lines[i].trimmed();
+    if (t.startsWith(QLatin1Char('['))) break;
+    if (!t.isEmpty()) insertAt = i + 1;
+  }
+  Lines.insert(insertAt, entry);
+}
+
+void TIniFile::WriteInteger(const QString& section, const QString& key, int32_t value) {
+  WriteString(section, key, QString::number(value));
+}
+
+QString TIniFile::FormatFloat(double value) {
+  char buf[64];
+  for (int digits = 1; digits <= 15; ++digits) {
+    std::snprintf(buf, sizeof buf, "%.*g", digits, value);
+    if (std::strtod(buf, nullptr) == value) return QString::fromLatin1(buf);
+  }
+  std::snprintf(buf, sizeof buf, "%.15g", value);
+  return QString::fromLatin1(buf);
+}
+
+void TIniFile::WriteFloat(const QString& section, const QString& key, double value) {
+  WriteString(section, key, FormatFloat(value));
+}
+
+bool TIniFile::UpdateFile() {
+  QString text = Lines.join(QLatin1Char('\n'));
+  if (!text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
+  if (!SaveFileAtomic(FilePath, text.toUtf8())) return false;
+  Exists = true;
+  return true;
+}
+
+const QString& ProgramDir() { return ProgramDirStore(); }
+
+void SetProgramDir(const QString& dir) {
+  QString d = dir;
+  if (!d.endsWith(QLatin1Char('/'))) d += QLatin1Char('/');
+  ProgramDirStore() = d;
+}
+
+void InitProgramDirFromApplication() { SetProgramDir(QCoreApplication::applicationDirPath()); }
+
+const QString& ModelSettingsPath() { return ModelPathStore(); }
+void SetModelSettingsPath(const QString& path) { ModelPathStore() = path; }
+
+QString MainSettingsPath() {
+  return MainPathStore().isEmpty() ? ProgramDir() + QStringLiteral("Kurvino2.ini")
+                                   : MainPathStore();
+}
+void SetMainSettingsPath(const QString& path) { MainPathStore() = path; }
+
+const TSettingKey SettingKeys[22] = {
+    {SecPath, "PathWidth", false, 300, 300},
+    {SecPath, "LineWidth", false, 30, 30},
+    {SecPath, "Miu", true, 0.01, 0.01},
+    {SecCar, "Length", false, 400, 400},
+    {SecCar, "Width", false, 200, 200},
+    {SecCar, "Weight", false, 2500, 2500},
+    {SecCar, "Track", false, 300, 300},
+    {SecCar, "WheelBase", false, 190, 190},
+    {SecCar, "WheelD", false, 40, 40},
+    {SecCar, "WheelWidth", false, 20, 20},
+    {SecCar, "FrontLength", false, 130, 130},
+    {SecCar, "Ratio", true, 0.5, 0.5},
+    {SecMotor, "URated", true, 7.5, 7.4},
+    {SecMotor, "IRated", true, 3.5, 0.2},
+    {SecMotor, "TRated", true, 10.0, 10.0},
+    {SecMotor, "nRated", false, 2000, 3000},
+    {SecMotor, "Ra", true, 20.5, 0.2},
+    {SecMotor, "L", false, 15, 15},
+    {SecSteer, "MaxSteerAngle", false, 40, 40},
+    {SecSteer, "SteerSpeed", false, 30, 30},
+    {SecRules, "MaxSensorCount", false, DefaultMaxSensorCount, DefaultMaxSensorCount},
+    {SecRules, "MinPathR", false, DefaultMinPathR, DefaultMinPathR},
+};
+
+const TSettingKey& SettingKey(const char* section, const char* key) {
+  for (const TSettingKey& k : SettingKeys)
+    if (std::strcmp(k.Section, section) == 0 && std::strcmp(k.Key, key) == 0) return k;
+  std::abort();  // a programming error: every caller names a key of the table
+}
+
+int32_t ReadModelInt(const TIniFile& ini, const char* section, const char* key) {
+  const TSettingKey& k = SettingKey(section, key);
+  return ini.ReadInteger(QString::fromLatin1(section), QString::fromLatin1(key),
+                         static_cast<int32_t>(k.ModelDefault));
+}
+
+double ReadModelFloat(const TIniFile& ini, const char* section, const char* key) {
+  const TSettingKey& k = SettingKey(section, key);
+  return ini.ReadFloat(QString::fromLatin1(section), QString::fromLatin1(key), k.ModelDefault);
+}
+
+TRules ReadRules(const QString& path) {
+  const TIniFile ini(path);
+  TRules r;
+  r.MaxSensorCount = ini.ReadInteger(SecRules, QStringLiteral("MaxSensorCount"),
+                                     DefaultMaxSensorCount);
+  r.MinPathR = ini.ReadInteger(SecRules, QStringLiteral("MinPathR"), DefaultMinPathR);
+  return r;
+}
+
+}  // namespace k2

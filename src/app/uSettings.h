@@ -1,0 +1,100 @@
+#pragma once
+// The settings file "Kurvino2.ini": an INI text file read and written by section and
+// key, the program folder, and the table of every key the program knows.
+//
+// Reading yields the caller's default for a missing file, section or key, and for a
+// value that is not a number of the expected kind.  Writing changes only the lines
+// of the keys written; every other line, comment and blank line stays as it was.
+// Section and key names match case-insensitively, as the platform's profile files do.
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+namespace k2 {
+
+class TIniFile {
+ public:
+  // Loads the file if it exists; a missing or unreadable file reads as empty.
+  explicit TIniFile(const QString& path);
+
+  const QString& Path() const { return FilePath; }
+  bool Loaded() const { return Exists; }
+
+  int32_t ReadInteger(const QString& section, const QString& key, int32_t def) const;
+  double ReadFloat(const QString& section, const QString& key, double def) const;
+  QString ReadString(const QString& section, const QString& key, const QString& def) const;
+
+  // Changes are kept in memory until UpdateFile.
+  void WriteInteger(const QString& section, const QString& key, int32_t value);
+  // Shortest general form with up to 15 significant digits, '.' as decimal point.
+  void WriteFloat(const QString& section, const QString& key, double value);
+  void WriteString(const QString& section, const QString& key, const QString& value);
+  // Writes the file through a temporary file and a rename; true on success.
+  bool UpdateFile();
+
+  // Formats a real the way WriteFloat stores it.
+  static QString FormatFloat(double value);
+
+ private:
+  int FindSection(const QString& section) const;  // line index of "[section]", or -1
+  int FindKey(int sectionLine, const QString& key) const;
+  bool Lookup(const QString& section, const QString& key, QString& value) const;
+
+  QString FilePath;
+  QStringList Lines;
+  bool Exists = false;
+};
+
+// The folder of the executables, with a trailing '/'.  Set once at start-up.
+const QString& ProgramDir();
+void SetProgramDir(const QString& dir);
+// Sets ProgramDir from the running executable's folder.
+void InitProgramDirFromApplication();
+
+// The file that new tracks, cars, motors and servos read their defaults from:
+// "Kurvino2.ini" in the current working directory, unless a tool overrides it.
+const QString& ModelSettingsPath();
+void SetModelSettingsPath(const QString& path);
+// ProgramDir + "Kurvino2.ini", the file of the main window and the options dialog;
+// a tool may point it elsewhere (the CLI's --settings).
+QString MainSettingsPath();
+void SetMainSettingsPath(const QString& path);  // empty restores the default
+
+// Section names.
+inline const char* const SecPath = "DefaultPathParam";
+inline const char* const SecCar = "DefaultCarParam";
+inline const char* const SecMotor = "DefaultMotorParam";
+inline const char* const SecSteer = "DefaultSteerMotorParam";
+inline const char* const SecRules = "Rules";
+
+// Built-in rule values.
+constexpr int32_t DefaultMaxSensorCount = 16;
+constexpr int32_t DefaultMinPathR = 400;
+
+// One key of the settings file.  The dialog default is what the options dialog shows
+// for a missing key; the model default is what a new object uses.  They differ for
+// four motor keys.
+struct TSettingKey {
+  const char* Section;
+  const char* Key;
+  bool IsReal;
+  double DialogDefault;
+  double ModelDefault;
+};
+
+// All 22 keys, in the order the options dialog reads and writes them.
+extern const TSettingKey SettingKeys[22];
+const TSettingKey& SettingKey(const char* section, const char* key);
+
+// Reads a key of the table with its model default from the model settings file.
+int32_t ReadModelInt(const TIniFile& ini, const char* section, const char* key);
+double ReadModelFloat(const TIniFile& ini, const char* section, const char* key);
+
+struct TRules {
+  int32_t MaxSensorCount = DefaultMaxSensorCount;
+  int32_t MinPathR = DefaultMinPathR;
+};
+// Reads the two rules from a settings file.
+TRules ReadRules(const QString& path);
+
+}  // namespace k2

@@ -1,0 +1,80 @@
+#pragma once
+// Little-endian binary streams for the document files, and the file helpers that
+// every document uses.
+//
+// TStreamReader never reads past its end: a short read sets Failed() and returns
+// zeros, so a truncated file can be refused instead of being read as garbage.
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+#include "geometry/uVector.h"
+
+namespace k2 {
+
+class TStreamWriter {
+ public:
+  void WriteInt32(int32_t v);
+  void WriteUInt8(uint8_t v);
+  void WriteFloat(float v);
+  void WritePoint(TPointF p) { WriteFloat(p.X); WriteFloat(p.Y); }
+  void WriteRect(const TRectF& r);
+  void WriteBytes(const char* data, int size);
+  void WriteBytes(const QByteArray& b) { WriteBytes(b.constData(), static_cast<int>(b.size())); }
+  // A 32-bit byte count followed by the bytes, no terminator.
+  void WriteString(const QByteArray& bytes);
+  // A file head: tag length, tag, version.
+  void WriteHead(const char* tag, int32_t version);
+
+  const QByteArray& Data() const { return Buffer; }
+
+ private:
+  QByteArray Buffer;
+};
+
+class TStreamReader {
+ public:
+  explicit TStreamReader(const QByteArray& data) : Data(data) {}
+
+  int32_t ReadInt32();
+  uint8_t ReadUInt8();
+  float ReadFloat();
+  TPointF ReadPoint();
+  TRectF ReadRect();
+  // Reads exactly n bytes; fails (and returns empty) when fewer remain or n < 0.
+  QByteArray ReadBytes(int64_t n);
+  // Reads a counted string; a negative count reads as empty, as the file formats say.
+  QByteArray ReadString();
+  // Reads and checks a file head.  False for a tag length above the maximum, another
+  // tag (case-sensitive, same length), another version, or a head cut short.
+  bool ReadHead(const char* tag, int32_t version);
+
+  bool Failed() const { return Bad; }
+  bool AtEnd() const { return Pos >= Data.size(); }
+  int64_t Remaining() const { return Data.size() - Pos; }
+  // Marks the stream as failed, for readers that find an implausible count.
+  void Fail() { Bad = true; }
+
+ private:
+  bool Take(void* out, int64_t n);
+  const QByteArray& Data;
+  int64_t Pos = 0;
+  bool Bad = false;
+};
+
+// Writes data to a temporary file beside path and renames it over path, so that a
+// failed save leaves any previous file untouched.  True when the file was written.
+bool SaveFileAtomic(const QString& path, const QByteArray& data);
+// Reads a whole file.  False when it does not exist or cannot be read.
+bool ReadWholeFile(const QString& path, QByteArray& out);
+
+// The file part of a path ("Path/a.kpf" -> "a.kpf").
+QString FilePart(const QString& path);
+
+// GBK, the code page of names in record files; glibc's iconv does the conversion.
+// ToGbk fails (false) when the text holds a character that GBK cannot encode.
+bool ToGbk(const QString& text, QByteArray& out);
+// Undecodable bytes become U+FFFD.
+QString FromGbk(const QByteArray& bytes);
+
+}  // namespace k2

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds, and runs every test (GUI tests on the offscreen
+# platform).
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/setup.sh
+scripts/build.sh
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 300

@@ -1,0 +1,42 @@
+#pragma once
+// Helpers shared by the tests: temporary folders, byte-level file access and the
+// paths of the build.
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <initializer_list>
+
+namespace k2::test {
+
+// A fresh folder per test, removed afterwards.  It is also made the current working
+// directory for the life of the object, and the model settings file points into it,
+// so that every test starts without a settings file.
+class TTempDir {
+ public:
+  TTempDir();
+  ~TTempDir();
+  QString Path(const QString& name) const;  // a file inside the folder
+  QString Dir() const { return Folder.path(); }
+  // Writes text to Kurvino2.ini in the folder.
+  void WriteSettings(const QString& text) const;
+
+ private:
+  QTemporaryDir Folder;
+  QString PreviousCwd;
+};
+
+QByteArray ReadFile(const QString& path);
+void WriteFile(const QString& path, const QByteArray& bytes);
+
+// Little-endian encodings for building expected bytes.
+QByteArray LE32(int32_t v);
+QByteArray LEFloat(float v);
+QByteArray Bytes(std::initializer_list<int> values);
+
+// build/bin of this build tree (from the KURVINO2_BIN_DIR environment variable).
+QString BinDir();
+// The source tree.
+QString SourceDir();
+
+}  // namespace k2::test
