@@ -57,7 +57,14 @@ QByteArray Bytes(std::initializer_list<int> values) {
   return b;
 }
 
-QString BinDir() { return QString::fromLocal8Bit(qgetenv("KURVINO2_BIN_DIR")); }
-QString SourceDir() { return QString::fromLocal8Bit(qgetenv("KURVINO2_SOURCE_DIR")); }
+namespace {
+QString EnvOr(const char* name, const char* fallback) {
+  const QByteArray v = qgetenv(name);
+  return QString::fromLocal8Bit(v.isEmpty() ? QByteArray(fallback) : v);
+}
+}  // namespace
+
+QString BinDir() { return EnvOr("KURVINO2_BIN_DIR", KURVINO2_BUILD_BIN_DIR); }
+QString SourceDir() { return EnvOr("KURVINO2_SOURCE_DIR", KURVINO2_BUILD_SOURCE_DIR); }
 
 }  // namespace k2::test
