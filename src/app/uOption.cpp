@@ -69,8 +69,8 @@ const TFieldDef FieldDefs[TwdOption::FieldCount] = {
 };
 
 // Fields per column before a page gets a second column.
-constexpr int MaxRowsPerColumn = 6;
-constexpr int EditWidth = 72;
+constexpr int MaxRowsPerColumn = 5;
+constexpr int EditWidth = 60;
 
 bool IsReal(const TFieldDef& d) { return d.Decimals > 0; }
 
@@ -185,8 +185,9 @@ void TwdOption::BuildPages() {
 QWidget* TwdOption::BuildPage(int page) {
   auto* w = new QWidget;
   auto* grid = new QGridLayout(w);
+  grid->setContentsMargins(6, 6, 6, 6);
   grid->setHorizontalSpacing(4);
-  grid->setVerticalSpacing(6);
+  grid->setVerticalSpacing(4);
   int count = 0;
   for (const TFieldDef& d : FieldDefs) count += d.Page == page;
   const int rows = count > MaxRowsPerColumn ? (count + 1) / 2 : count;
