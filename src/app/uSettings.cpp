@@ -151,12 +151,8 @@ void TIniFile::WriteInteger(const QString& section, const QString& key, int32_t 
 }
 
 QString TIniFile::FormatFloat(double value) {
-  // QString::number formats in the C locale ('.' as decimal point) and, like "%g",
-  // drops trailing zeros.
-  for (int digits = 1; digits < 15; ++digits) {
-    const QString text = QString::number(value, 'g', digits);
-    if (text.toDouble() == value) return text;
-  }
+  // Like "%.15g" (trailing zeros dropped, plain notation from 1e-4 up to 1e15, so 10
+  // is "10" and not "1e+01"), but always with '.' whatever the process locale.
   return QString::number(value, 'g', 15);
 }
 
