@@ -57,7 +57,13 @@ QByteArray Bytes(std::initializer_list<int> values) {
   return b;
 }
 
-QString BinDir() { return QString::fromLocal8Bit(qgetenv("KURVINO2_BIN_DIR")); }
-QString SourceDir() { return QString::fromLocal8Bit(qgetenv("KURVINO2_SOURCE_DIR")); }
+QString BinDir() {
+  const QByteArray env = qgetenv("KURVINO2_BIN_DIR");
+  return QString::fromLocal8Bit(env.isEmpty() ? QByteArray(KURVINO2_BIN_DIR_BUILT) : env);
+}
+QString SourceDir() {
+  const QByteArray env = qgetenv("KURVINO2_SOURCE_DIR");
+  return QString::fromLocal8Bit(env.isEmpty() ? QByteArray(KURVINO2_SOURCE_DIR_BUILT) : env);
+}
 
 }  // namespace k2::test
