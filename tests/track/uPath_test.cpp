@@ -299,6 +299,20 @@ INSTANTIATE_TEST_SUITE_P(
                       {1000, 300}, 300}),
     [](const auto& info) { return std::string(info.param.Name); });
 
+TEST(Distance, ZeroSweepFromAFileMeasuresToTheStartOnly) {
+  // Such an arc can only come from a file written elsewhere; its end point may be
+  // anything.
+  TArcData arc;
+  arc.StartPoint = {1000, 0};
+  arc.EndPoint = {1000, 290};
+  arc.Center = {1000, 500};
+  arc.Radius = 500;
+  arc.StartAngle = -90;
+  arc.SweepAngle = 0;
+  for (const TPointF p : {TPointF{1000, 300}, TPointF{1200, 500}, TPointF{1000, 500}})
+    EXPECT_FLOAT_EQ(ArcDistance(arc, p), PointDistance(arc.StartPoint, p));
+}
+
 // ---- file -----------------------------------------------------------------------
 
 QByteArray Head() { return LE32(8) + QByteArray("PathFile") + LE32(200); }
