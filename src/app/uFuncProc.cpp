@@ -1,7 +1,10 @@
 #include "app/uFuncProc.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QUrl>
 
 namespace k2 {
@@ -47,6 +50,16 @@ void SetDialogService(IDialogService* service) { Installed = service; }
 QString QtFilter(const QString& filter) {
   const int bar = filter.indexOf(QLatin1Char('|'));
   return bar < 0 ? filter : filter.left(bar);
+}
+
+bool InstallQtTranslations(QCoreApplication& app) {
+  auto* translator = new QTranslator(&app);
+  if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  return QCoreApplication::installTranslator(translator);
 }
 
 void ErrorBox(QWidget* owner, const QString& text) {

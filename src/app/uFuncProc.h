@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QString>
 
+class QCoreApplication;
 class QWidget;
 
 namespace k2 {
@@ -43,6 +44,10 @@ void ErrorBox(QWidget* owner, const QString& text);
 QMessageBox::StandardButton AskBox(QWidget* owner, const QString& text, const QString& title,
                                    bool withCancel);
 QMessageBox::StandardButton ConfirmBox(QWidget* owner, const QString& text, const QString& title);
+
+// Installs Qt's own Chinese texts (standard buttons, file dialogs) from the Qt
+// translations folder; the translator belongs to `app`.  False when they are missing.
+bool InstallQtTranslations(QCoreApplication& app);
 
 // Line break inside message texts.
 inline const char* const CRLF = "\r\n";

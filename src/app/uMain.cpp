@@ -123,7 +123,9 @@ void TwdMain::BuildToolbar() {
   bar->setMovable(false);
   bar->setFloatable(false);
   bar->setFixedHeight(ToolbarHeight);
-  bar->setIconSize(QSize(20, 20));
+  // Icon, caption and button margins must fit the 44 pixels with a CJK font.
+  bar->setIconSize(QSize(16, 16));
+  bar->setContentsMargins(0, 0, 0, 0);
   bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   bar->toggleViewAction()->setEnabled(false);
   PageActions = new QActionGroup(this);
@@ -190,10 +192,16 @@ void TwdMain::BuildStatusBar() {
     }
     Panes[i] = new QLabel(bar);
     Panes[i]->setObjectName(QString::fromLatin1(names[i]));
-    Panes[i]->setFixedWidth(widths[i]);
+    // The bar's own spacing between items would push the clock out of a window of
+    // exactly the panes' total width, so the pointer pane gives up what is missing.
+    if (i == 0) {
+      Panes[i]->setMinimumWidth(0);
+    } else {
+      Panes[i]->setFixedWidth(widths[i]);
+    }
     Panes[i]->setFrameShape(QFrame::Panel);
     Panes[i]->setFrameShadow(QFrame::Sunken);
-    bar->addWidget(Panes[i]);
+    bar->addWidget(Panes[i], i == 0 ? 1 : 0);
   }
   Panes[3]->setAlignment(Qt::AlignCenter);
   ClockTimer = new QTimer(this);

@@ -1,10 +1,323 @@
 #include "app/uOption.h"
 
+#include <QEvent>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QValidator>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "app/uFuncProc.h"
+#include "app/uSettings.h"
+
 namespace k2 {
+
+namespace {
+
+// The pages that hold fields; the three car pages sit inside "默认赛车参数".
+enum TPage { PageTrack, PageCarBasic, PageMotor, PageSteer, PageRules };
+
+struct TFieldDef {
+  const char* Name;   // objectName of the edit
+  const char* Label;
+  const char* Unit;   // "" for none
+  TPage Page;
+  const char* Section;
+  const char* Key;
+  int Decimals;       // digits after the point in the display; 0 for integer fields
+  double Maximum;
+  bool Limited;       // only 0..Maximum is accepted; otherwise any value of the kind
+};
+
+// In the order of the pages, top to bottom.  The order of writing is SettingKeys'.
+const TFieldDef FieldDefs[TwdOption::FieldCount] = {
+    {"nedtPathWidth", "默认赛道宽度：", "mm", PageTrack, SecPath, "PathWidth", 0, 1000, true},
+    {"nedtLineWidth", "默认中心线宽度：", "mm", PageTrack, SecPath, "LineWidth", 0, 1000, true},
+    {"nedtMiu", "默认摩擦系数：", "", PageTrack, SecPath, "Miu", 3, 1, true},
+    {"nedtCarLength", "车长：", "mm", PageCarBasic, SecCar, "Length", 0, 1000, true},
+    {"nedtCarWidth", "车宽：", "mm", PageCarBasic, SecCar, "Width", 0, 1000, true},
+    {"nedtCarWeight", "整车质量：", "g", PageCarBasic, SecCar, "Weight", 0, 10000, true},
+    {"nedtCarTrack", "轮距：", "mm", PageCarBasic, SecCar, "Track", 0, 1000, true},
+    {"nedtCarWheelBase", "轴距：", "mm", PageCarBasic, SecCar, "WheelBase", 0, 1000, true},
+    {"nedtCarFrontLength", "前轴距横中心线距离：", "mm", PageCarBasic, SecCar, "FrontLength", 0,
+     1000, true},
+    {"nedtCarWheelD", "轮径：", "mm", PageCarBasic, SecCar, "WheelD", 0, 1000, true},
+    {"nedtCarWheelWidth", "轮宽：", "mm", PageCarBasic, SecCar, "WheelWidth", 0, 1000, true},
+    {"nedtRatio", "传动比：", "", PageCarBasic, SecCar, "Ratio", 4, 1000, false},
+    {"nedtMotorURated", "电机额定电压：", "V", PageMotor, SecMotor, "URated", 1, 100, false},
+    {"nedtMotorIRated", "电机额定电流：", "A", PageMotor, SecMotor, "IRated", 1, 100, false},
+    {"nedtMotornRated", "电机额定转速：", "rpm", PageMotor, SecMotor, "nRated", 0, 20000, false},
+    {"nedtMotorTRated", "电机额定转矩：", "N·m", PageMotor, SecMotor, "TRated", 1, 100, false},
+    {"nedtMotorRa", "电枢回路电阻：", "Ω", PageMotor, SecMotor, "Ra", 3, 1000, false},
+    {"nedtMotorL", "电枢回路电感：", "mH", PageMotor, SecMotor, "L", 0, 100, false},
+    {"nedtMaxSteerAngle", "前轮最大转角：±", "°", PageSteer, SecSteer, "MaxSteerAngle", 0, 90,
+     false},
+    {"nedtSteerSpeed", "转角变化速率：", "°/s", PageSteer, SecSteer, "SteerSpeed", 0, 360, false},
+    {"nedtRulesSensorCount", "最大传感器数量：", "个", PageRules, SecRules, "MaxSensorCount", 0,
+     100, false},
+    {"nedtRulesPathR", "赛道最小半径：", "mm", PageRules, SecRules, "MinPathR", 0, 100000, false},
+};
+
+// Fields per column before a page gets a second column.
+constexpr int MaxRowsPerColumn = 5;
+constexpr int EditWidth = 60;
+
+bool IsReal(const TFieldDef& d) { return d.Decimals > 0; }
+
+int FieldOfKey(const TSettingKey& k) {
+  for (int i = 0; i < TwdOption::FieldCount; ++i)
+    if (std::strcmp(FieldDefs[i].Section, k.Section) == 0 &&
+        std::strcmp(FieldDefs[i].Key, k.Key) == 0)
+      return i;
+  return -1;
+}
+
+// Lowest and highest value a field keeps.
+double Lowest(const TFieldDef& d) {
+  if (d.Limited) return 0;
+  return IsReal(d) ? -std::numeric_limits<double>::max()
+                   : static_cast<double>(std::numeric_limits<int32_t>::min());
+}
+double Highest(const TFieldDef& d) {
+  if (d.Limited) return d.Maximum;
+  return IsReal(d) ? std::numeric_limits<double>::max()
+                   : static_cast<double>(std::numeric_limits<int32_t>::max());
+}
+
+// The display formats "0;-0", "0.0;-0.0", "0.000;-0.000" and "0.0000;-0.0000": fixed
+// digits, and no negative zero.
+QString FormatValue(const TFieldDef& d, double v) {
+  QString text = QString::number(v, 'f', d.Decimals);
+  if (text.startsWith(QLatin1Char('-')) &&
+      !text.contains(QRegularExpression(QStringLiteral("[1-9]"))))
+    text.remove(0, 1);
+  return text;
+}
+
+// Accepts what can still become a number of the field's kind: digits, a minus sign
+// where negative values are allowed, a decimal point in real fields.
+class TNumberValidator : public QValidator {
+ public:
+  TNumberValidator(const TFieldDef& def, QObject* parent)
+      : QValidator(parent),
+        Pattern(QStringLiteral("^%1\\d*%2$")
+                    .arg(def.Limited ? QString() : QStringLiteral("-?"),
+                         IsReal(def) ? QStringLiteral("(\\.\\d*)?") : QString())) {}
+
+  State validate(QString& input, int&) const override {
+    if (!Pattern.match(input).hasMatch()) return Invalid;
+    bool ok = false;
+    input.toDouble(&ok);
+    return ok ? Acceptable : Intermediate;
+  }
+
+ private:
+  QRegularExpression Pattern;
+};
+
+}  // namespace
 
 TwdOption::TwdOption(QWidget* owner) : QDialog(owner) {
   setWindowTitle(QStringLiteral("选项"));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setFixedSize(428, 266);
+  setModal(true);
+  IniPath = MainSettingsPath();
+  BuildPages();
+
+  if (!LoadSettings()) ErrorBox(this, QStringLiteral("配置文件读取失败！"));
+  btnApply->setEnabled(false);
+  pcOption->setCurrentIndex(0);
+  pcCarParam->setCurrentIndex(0);
+}
+
+void TwdOption::BuildPages() {
+  pcOption = new QTabWidget(this);
+  pcOption->setObjectName(QStringLiteral("pcOption"));
+  pcCarParam = new QTabWidget;
+  pcCarParam->setObjectName(QStringLiteral("pcCarParam"));
+
+  pcOption->addTab(BuildPage(PageTrack), QStringLiteral("默认赛道参数"));
+  auto* car = new QWidget;
+  auto* carLayout = new QVBoxLayout(car);
+  carLayout->setContentsMargins(4, 4, 4, 4);
+  carLayout->addWidget(pcCarParam);
+  pcCarParam->addTab(BuildPage(PageCarBasic), QStringLiteral("基本参数"));
+  pcCarParam->addTab(BuildPage(PageMotor), QStringLiteral("电机参数"));
+  pcCarParam->addTab(BuildPage(PageSteer), QStringLiteral("舵机参数"));
+  pcOption->addTab(car, QStringLiteral("默认赛车参数"));
+  pcOption->addTab(BuildPage(PageRules), QStringLiteral("规则"));
+
+  btnOK = new QPushButton(QStringLiteral("确定"), this);
+  btnOK->setObjectName(QStringLiteral("btnOK"));
+  btnCancel = new QPushButton(QStringLiteral("取消"), this);
+  btnCancel->setObjectName(QStringLiteral("btnCancel"));
+  btnApply = new QPushButton(QStringLiteral("应用"), this);
+  btnApply->setObjectName(QStringLiteral("btnApply"));
+  // Enter belongs to the fields; no button takes it over.
+  for (QPushButton* b : {btnOK, btnCancel, btnApply}) b->setAutoDefault(false);
+  connect(btnOK, &QPushButton::clicked, this, &TwdOption::btnOKClick);
+  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(btnApply, &QPushButton::clicked, this, &TwdOption::btnApplyClick);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(btnOK);
+  buttons->addWidget(btnCancel);
+  buttons->addWidget(btnApply);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(6, 6, 6, 6);
+  layout->addWidget(pcOption, 1);
+  layout->addLayout(buttons);
+}
+
+// One page of labelled fields, in the order of the table; a long page gets two columns.
+QWidget* TwdOption::BuildPage(int page) {
+  auto* w = new QWidget;
+  auto* grid = new QGridLayout(w);
+  grid->setContentsMargins(6, 6, 6, 6);
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(4);
+  int count = 0;
+  for (const TFieldDef& d : FieldDefs) count += d.Page == page;
+  const int rows = count > MaxRowsPerColumn ? (count + 1) / 2 : count;
+  int n = 0;
+  for (int i = 0; i < FieldCount; ++i) {
+    const TFieldDef& d = FieldDefs[i];
+    if (d.Page != page) continue;
+    const int row = n % rows, col = 4 * (n / rows);
+    ++n;
+    auto* edit = new QLineEdit(w);
+    edit->setObjectName(QString::fromLatin1(d.Name));
+    edit->setAlignment(Qt::AlignRight);
+    edit->setFixedWidth(EditWidth);
+    edit->setValidator(new TNumberValidator(d, edit));
+    edit->installEventFilter(this);
+    connect(edit, &QLineEdit::textEdited, this, &TwdOption::ValueChanged);
+    Fields[static_cast<size_t>(i)].Edit = edit;
+    auto* label = new QLabel(QString::fromUtf8(d.Label), w);
+    label->setBuddy(edit);
+    grid->addWidget(label, row, col, Qt::AlignRight);
+    grid->addWidget(edit, row, col + 1);
+    grid->addWidget(new QLabel(QString::fromUtf8(d.Unit), w), row, col + 2);
+    if (col > 0) grid->setColumnMinimumWidth(col - 1, 12);
+  }
+  grid->setRowStretch(rows, 1);
+  grid->setColumnStretch(grid->columnCount(), 1);
+  return w;
+}
+
+int TwdOption::FieldIndex(const QObject* edit) const {
+  for (int i = 0; i < FieldCount; ++i)
+    if (Fields[static_cast<size_t>(i)].Edit == edit) return i;
+  return -1;
+}
+
+void TwdOption::SetField(int index, double value) {
+  const TFieldDef& d = FieldDefs[index];
+  TField& f = Fields[static_cast<size_t>(index)];
+  // Integer fields only ever receive whole numbers (the file reader and the
+  // validator see to it), so clamping keeps them whole.
+  f.Value = std::clamp(value, Lowest(d), Highest(d));
+  f.Edit->setText(FormatValue(d, f.Value));
+}
+
+void TwdOption::CommitField(int index) {
+  TField& f = Fields[static_cast<size_t>(index)];
+  const QString text = f.Edit->text();
+  // Untouched text keeps the exact value it shows (a file's 7.45 behind "7.5").
+  if (text == FormatValue(FieldDefs[index], f.Value)) return;
+  bool ok = false;
+  const double v = text.toDouble(&ok);
+  // Text that is not yet a number ("", "-") brings back the previous value.
+  SetField(index, ok && std::isfinite(v) ? v : f.Value);
+}
+
+void TwdOption::FocusNext(int index) {
+  const int next = index + 1;
+  if (next >= FieldCount) return;
+  switch (FieldDefs[next].Page) {
+    case PageTrack: pcOption->setCurrentIndex(0); break;
+    case PageCarBasic: case PageMotor: case PageSteer:
+      pcOption->setCurrentIndex(1);
+      pcCarParam->setCurrentIndex(FieldDefs[next].Page - PageCarBasic);
+      break;
+    case PageRules: pcOption->setCurrentIndex(2); break;
+  }
+  QLineEdit* e = Fields[static_cast<size_t>(next)].Edit;
+  e->setFocus(Qt::TabFocusReason);
+  e->selectAll();
+}
+
+bool TwdOption::eventFilter(QObject* watched, QEvent* event) {
+  const int index = FieldIndex(watched);
+  if (index >= 0) {
+    if (event->type() == QEvent::FocusOut) {
+      CommitField(index);
+    } else if (event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        CommitField(index);
+        FocusNext(index);
+        return true;
+      }
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+bool TwdOption::LoadSettings() {
+  const TIniFile ini(IniPath);
+  for (int i = 0; i < FieldCount; ++i) {
+    const TFieldDef& d = FieldDefs[i];
+    const TSettingKey& k = SettingKey(d.Section, d.Key);
+    const QString section = QString::fromLatin1(d.Section), key = QString::fromLatin1(d.Key);
+    SetField(i, k.IsReal ? ini.ReadFloat(section, key, k.DialogDefault)
+                         : ini.ReadInteger(section, key, static_cast<int32_t>(k.DialogDefault)));
+  }
+  // A missing file is no failure: the fields show the dialog defaults.
+  return ini.Loaded() || !QFileInfo::exists(IniPath);
+}
+
+bool TwdOption::SaveSettings() {
+  for (int i = 0; i < FieldCount; ++i) CommitField(i);
+  TIniFile ini(IniPath);
+  if (!ini.Loaded() && QFileInfo::exists(IniPath)) return false;
+  for (const TSettingKey& k : SettingKeys) {
+    const int i = FieldOfKey(k);
+    if (i < 0) continue;  // cannot happen: every key of the table has its field
+    const double v = Fields[static_cast<size_t>(i)].Value;
+    const QString section = QString::fromLatin1(k.Section), key = QString::fromLatin1(k.Key);
+    if (k.IsReal)
+      ini.WriteFloat(section, key, v);
+    else
+      ini.WriteInteger(section, key, static_cast<int32_t>(v));
+  }
+  return ini.UpdateFile();
+}
+
+void TwdOption::ValueChanged() { btnApply->setEnabled(true); }
+
+void TwdOption::btnApplyClick() {
+  if (SaveSettings())
+    btnApply->setEnabled(false);
+  else
+    ErrorBox(this, QStringLiteral("配置文件保存失败！"));
+}
+
+void TwdOption::btnOKClick() {
+  if (!SaveSettings()) ErrorBox(this, QStringLiteral("配置文件保存失败！"));
+  accept();
 }
 
 }  // namespace k2

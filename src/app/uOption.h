@@ -1,6 +1,16 @@
 #pragma once
 // The options dialog: every key of the settings file on three pages.
+//
+// The dialog reads the main settings file when it is created and writes it on Apply
+// and OK; Cancel writes nothing.  "应用" is enabled exactly when a field was edited
+// since the dialog opened or since the last successful Apply.
 #include <QDialog>
+#include <QString>
+#include <array>
+
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
 
 namespace k2 {
 
@@ -8,7 +18,51 @@ class TwdOption : public QDialog {
   Q_OBJECT
 
  public:
+  static constexpr int FieldCount = 22;
+
   explicit TwdOption(QWidget* owner);
+
+  // Reads all 22 keys into the fields, a missing key giving its dialog default.  False
+  // when the settings file exists but cannot be read.
+  bool LoadSettings();
+  // Writes all 22 fields to their keys, leaving the file's other lines as they were.
+  // False when the file cannot be written, or exists but cannot be read (writing it
+  // then would lose what it holds).
+  bool SaveSettings();
+  // Shared change handler of the fields: enables "应用".
+  void ValueChanged();
+  void btnApplyClick();
+  void btnOKClick();
+
+  // The file the dialog reads and writes, fixed when the dialog is created.
+  const QString& SettingsPath() const { return IniPath; }
+
+ protected:
+  // Enter moves to the next field; leaving a field brings its text back into range.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // A field's value is kept apart from its text, so that a value read from the file
+  // is written back unchanged even where the display format rounds it.
+  struct TField {
+    QLineEdit* Edit = nullptr;
+    double Value = 0;
+  };
+
+  void BuildPages();
+  QWidget* BuildPage(int page);
+  int FieldIndex(const QObject* edit) const;  // -1 when not a field
+  void SetField(int index, double value);     // clamps and shows the value
+  void CommitField(int index);                // takes the typed text as the value
+  void FocusNext(int index);
+
+  QString IniPath;
+  std::array<TField, FieldCount> Fields;
+  QTabWidget* pcOption = nullptr;    // "默认赛道参数", "默认赛车参数", "规则"
+  QTabWidget* pcCarParam = nullptr;  // "基本参数", "电机参数", "舵机参数"
+  QPushButton* btnOK = nullptr;
+  QPushButton* btnCancel = nullptr;
+  QPushButton* btnApply = nullptr;
 };
 
 }  // namespace k2

@@ -5,7 +5,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -50,9 +49,11 @@ bool ParseFloat(const QString& text, double& out) {
     if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '+' ||
           c == 'e' || c == 'E'))
       return false;
-  char* end = nullptr;
-  const double v = std::strtod(s.constData(), &end);
-  if (end != s.constData() + s.size() || !std::isfinite(v)) return false;
+  // QByteArray::toDouble reads '.' whatever the process locale (QCoreApplication sets
+  // the locale from the environment, which would make strtod expect ',' in some).
+  bool ok = false;
+  const double v = s.toDouble(&ok);
+  if (!ok || !std::isfinite(v)) return false;
   out = v;
   return true;
 }
@@ -64,6 +65,8 @@ TIniFile::TIniFile(const QString& path) : FilePath(path) {
   if (path.isEmpty() || !file.exists() || !file.open(QIODevice::ReadOnly)) return;
   Exists = true;
   const QString text = QString::fromUtf8(file.readAll());
+  // A file written with CRLF line ends keeps them.
+  if (text.contains(QLatin1String("\r\n"))) LineBreak = QStringLiteral("\r\n");
   Lines = text.split(QLatin1Char('\n'));
   // A final newline leaves one empty element behind; it is written back as is.
   for (QString& line : Lines)
@@ -148,13 +151,9 @@ void TIniFile::WriteInteger(const QString& section, const QString& key, int32_t 
 }
 
 QString TIniFile::FormatFloat(double value) {
-  char buf[64];
-  for (int digits = 1; digits <= 15; ++digits) {
-    std::snprintf(buf, sizeof buf, "%.*g", digits, value);
-    if (std::strtod(buf, nullptr) == value) return QString::fromLatin1(buf);
-  }
-  std::snprintf(buf, sizeof buf, "%.15g", value);
-  return QString::fromLatin1(buf);
+  // Like "%.15g" (trailing zeros dropped, plain notation from 1e-4 up to 1e15, so 10
+  // is "10" and not "1e+01"), but always with '.' whatever the process locale.
+  return QString::number(value, 'g', 15);
 }
 
 void TIniFile::WriteFloat(const QString& section, const QString& key, double value) {
@@ -162,8 +161,8 @@ void TIniFile::WriteFloat(const QString& section, const QString& key, double val
 }
 
 bool TIniFile::UpdateFile() {
-  QString text = Lines.join(QLatin1Char('\n'));
-  if (!text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
+  QString text = Lines.join(LineBreak);
+  if (!text.endsWith(LineBreak)) text += LineBreak;
   if (!SaveFileAtomic(FilePath, text.toUtf8())) return false;
   Exists = true;
   return true;

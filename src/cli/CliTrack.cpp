@@ -117,7 +117,11 @@ bool ReadDesign(const TJsonValue& design, TPath& track, QString& error) {
       }
       end = e->EndPoint;
       track.AddArc(std::move(e));
-    } else if (a.IsObject() && a.Find("Close")) {
+    } else if (const TJsonValue* close = a.IsObject() ? a.Find("Close") : nullptr) {
+      if (close->Type != TJsonValue::TType::Bool || !close->BoolValue) {
+        error = where + QStringLiteral(".Close: expected true");
+        return false;
+      }
       if (PointsEqual(end, TPointF{})) {
         error = where + QStringLiteral(": the track already ends at the origin");
         return false;

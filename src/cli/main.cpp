@@ -121,7 +121,8 @@ int main(int argc, char** argv) {
       std::puts("kurvino2-cli 2.0.0");
       return ExitOk;
     }
-    if (opt == QLatin1String("--settings") && !args.isEmpty()) {
+    if (opt == QLatin1String("--settings")) {
+      if (args.isEmpty()) return Fail(QStringLiteral("--settings needs a FILE (see --help)"));
       settings = args.takeFirst();
       continue;
     }

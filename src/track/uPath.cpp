@@ -12,7 +12,6 @@ namespace k2 {
 namespace {
 
 constexpr char PathTag[] = "PathFile";
-constexpr int LineRecordSize = 17;
 
 int32_t WidthOf(const QImage* img, int32_t fallback) {
   return img && !img->isNull() ? img->width() : fallback;
@@ -182,6 +181,9 @@ void TPath::SaveToStream(TStreamWriter& s) const {
 
 bool TPath::LoadFromStream(TStreamReader& s) {
   const size_t before = Elements.size();
+  const int32_t oldPathWidth = PathWidth, oldLineWidth = LineWidth;
+  const float oldMiu = Miu;
+  const TRectF oldBounds = Bounds;
   PathWidth = s.ReadInt32();
   LineWidth = s.ReadInt32();
   Miu = s.ReadFloat();
@@ -201,7 +203,12 @@ bool TPath::LoadFromStream(TStreamReader& s) {
     if (e->LoadFromStream(s)) Elements.push_back(std::move(e));
   }
   if (s.Failed()) {
+    // A refused body changes nothing: the parameters read so far are put back too.
     Elements.resize(before);
+    PathWidth = oldPathWidth;
+    LineWidth = oldLineWidth;
+    Miu = oldMiu;
+    Bounds = oldBounds;
     return false;
   }
   return true;
@@ -283,7 +290,8 @@ std::unique_ptr<TArcData> BuildArc(TPointF currentEnd, float cx, float cy, int32
     return nullptr;
   }
   arc->Radius = PointDistance(arc->StartPoint, arc->Center);
-  if (static_cast<float>(minPathR) > arc->Radius) {
+  // Compared in double: a rule above 2^24 mm must not be rounded to a float first.
+  if (static_cast<double>(minPathR) > arc->Radius) {
     error = QString::fromUtf8(MsgRadiusTooSmall);
     return nullptr;
   }

@@ -26,6 +26,7 @@ struct TAngleCase {
   TPointF To;
   float Expected;
 };
+void PrintTo(const TAngleCase& c, std::ostream* os) { *os << "(" << c.To.X << ", " << c.To.Y << ")"; }
 
 class DirectionAngleTest : public ::testing::TestWithParam<TAngleCase> {};
 
