@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  g++ make cmake pkg-config
+  g++ make cmake ninja-build pkg-config
   qt6-base-dev qt6-charts-dev libgl-dev
   qt6-translations-l10n      # Qt's own texts in Chinese
   qt6-qpa-plugins            # platform plugins, the offscreen one among them
