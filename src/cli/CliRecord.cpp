@@ -1,21 +1,135 @@
 // dump and build of record files.
+#include <memory>
+
+#include "app/uStream.h"
+#include "car/uCar.h"
+#include "cli/CliCar.h"
 #include "cli/CliCommands.h"
+#include "simulation/uRecord.h"
+#include "track/uPath.h"
 
 namespace k2::cli {
 
 namespace {
-bool NotYet(const QByteArray&, TJsonWriter&, QString& error) {
-  error = QStringLiteral("record files are not supported yet");
-  return false;
+
+bool DumpRecord(const QByteArray& bytes, TJsonWriter& w, QString& error) {
+  TPath track(nullptr, 3000, nullptr, 6000);
+  TCar car(nullptr, 2000);
+  TRecords records;
+  TRecordNames names;
+  int32_t stepMs = 0;
+  if (!ReadRecordFile(bytes, names, stepMs, track, car, records)) {
+    error = QStringLiteral("not a readable record file (wrong head, or the file ends early)");
+    return false;
+  }
+  w.BeginObject();
+  w.Key("type").String("record");
+  w.Key("TrackFileName").String(names.Track.toStdString());
+  w.Key("CarFileName").String(names.Car.toStdString());
+  w.Key("JudgeFileName").String(names.Judge.toStdString());
+  w.Key("StepMs").Int(stepMs);
+  w.Key("Track").BeginObject();
+  WriteTrackFields(w, track);
+  w.EndObject();
+  w.Key("Car").BeginObject();
+  WriteCarFields(w, car);
+  w.EndObject();
+  w.Key("SensorCount").Int(records.SensorCount);
+  w.Key("Records").BeginArray();
+  for (const auto& r : records.Items) {
+    w.BeginObject();
+    w.Key("PosX").Float(r->PosX);
+    w.Key("PosY").Float(r->PosY);
+    w.Key("Heading").Float(r->Heading);
+    w.Key("SteerAngle").Float(r->SteerAngle);
+    w.Key("Speed").Float(r->Speed);
+    w.Key("Acc").Float(r->Acc);
+    w.Key("Warp").Float(r->Warp);
+    w.Key("Readings").BeginArray();
+    for (uint8_t b : r->Readings) w.Int(b);
+    w.EndArray();
+    w.EndObject();
+  }
+  w.EndArray();
+  w.EndObject();
+  return true;
 }
-bool NotYetBuild(const TJsonValue&, QByteArray&, QString& error) {
-  error = QStringLiteral("record files are not supported yet");
-  return false;
+
+bool ReadName(const TJsonValue& doc, const char* key, QString& out, QString& error) {
+  const TJsonValue* v = doc.Find(key);
+  if (!v) return true;  // a run without that file
+  std::string s;
+  if (!GetString(*v, QString::fromLatin1(key), s, error)) return false;
+  out = QString::fromStdString(s);
+  return true;
 }
+
+bool ReadRecord(const TJsonValue& v, int32_t sensors, const QString& where, TRecordData& r,
+                QString& error) {
+  const char* keys[7] = {"PosX", "PosY", "Heading", "SteerAngle", "Speed", "Acc", "Warp"};
+  float* fields[7] = {&r.PosX, &r.PosY, &r.Heading, &r.SteerAngle, &r.Speed, &r.Acc, &r.Warp};
+  for (int i = 0; i < 7; ++i) {
+    const TJsonValue* f = Member(v, keys[i], where, error);
+    if (!f || !GetFloat(*f, where + QLatin1Char('.') + QLatin1String(keys[i]), *fields[i], error))
+      return false;
+  }
+  const TJsonValue* readings = Member(v, "Readings", where, error);
+  if (!readings) return false;
+  if (!readings->IsArray() || static_cast<int64_t>(readings->Items.size()) != sensors) {
+    error = where + QStringLiteral(".Readings: expected an array of SensorCount (%1) bytes").arg(sensors);
+    return false;
+  }
+  r.Readings.resize(readings->Items.size());
+  for (size_t i = 0; i < readings->Items.size(); ++i)
+    if (!GetUInt8(readings->Items[i], where + QStringLiteral(".Readings"), r.Readings[i], error))
+      return false;
+  return true;
+}
+
+bool BuildRecord(const TJsonValue& doc, QByteArray& bytes, QString& error) {
+  TRecordNames names;
+  if (!ReadName(doc, "TrackFileName", names.Track, error) ||
+      !ReadName(doc, "CarFileName", names.Car, error) ||
+      !ReadName(doc, "JudgeFileName", names.Judge, error))
+    return false;
+  int32_t stepMs = 10;
+  if (const TJsonValue* v = doc.Find("StepMs"))
+    if (!GetInt32(*v, QStringLiteral("StepMs"), stepMs, error)) return false;
+  TPath track(nullptr, 3000, nullptr, 6000);
+  const TJsonValue* t = Member(doc, "Track", QStringLiteral("record"), error);
+  if (!t || !ReadTrackFields(*t, track, error)) return false;
+  TCar car(nullptr, 2000);
+  const TJsonValue* c = Member(doc, "Car", QStringLiteral("record"), error);
+  if (!c || !ReadCarFields(*c, car, error)) return false;
+  TRecords records;
+  records.SensorCount = static_cast<int32_t>(car.LightSensors.size());
+  if (const TJsonValue* s = doc.Find("SensorCount"))
+    if (!GetInt32(*s, QStringLiteral("SensorCount"), records.SensorCount, error)) return false;
+  if (records.SensorCount < 0) {
+    error = QStringLiteral("SensorCount: must not be negative");
+    return false;
+  }
+  const TJsonValue* list = doc.Find("Records");
+  if (list && !list->IsArray()) {
+    error = QStringLiteral("Records: expected an array");
+    return false;
+  }
+  if (list) {
+    for (size_t i = 0; i < list->Items.size(); ++i) {
+      auto r = std::make_unique<TRecordData>();
+      if (!ReadRecord(list->Items[i], records.SensorCount, QStringLiteral("Records[%1]").arg(i),
+                      *r, error))
+        return false;
+      records.Add(std::move(r));
+    }
+  }
+  return BuildRecordFile(names, stepMs, track, car, records, bytes, error);
+}
+
 }  // namespace
 
 const TFileKind& RecordKind() {
-  static const TFileKind kind{"RecordFile", "record", &NotYet, &NotYetBuild};
+  static const TFileKind kind{"RecordFile", "record", &DumpRecord, &BuildRecord};
   return kind;
 }
 

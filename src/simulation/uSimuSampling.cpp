@@ -1,0 +1,298 @@
+#include "simulation/uSimuSampling.h"
+
+#include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "car/uCar.h"
+#include "car/uSensor.h"
+#include "geometry/uConstants.h"
+#include "simulation/uRecord.h"
+#include "track/uPath.h"
+
+namespace k2 {
+
+namespace {
+
+constexpr QRgb White = 0xFFFFFFFF;
+constexpr QRgb TrailColour = 0xD5FF0000;
+// The work raster is at most this many pixels on a side; a larger sensed area is not
+// a camera any car carries (100 m across at 4 mm per pixel).
+constexpr int32_t MaxWorkSide = 25000;
+// The picture is at most this many pixels; beyond it the rasters are not allocated.
+constexpr int64_t MaxFramePixels = 100'000'000;
+
+// Appends an element to `path` in the coordinates of `t`, starting a new figure when
+// `newFigure` is set.
+void AddElement(QPainterPath& path, const TPathElement& e, const TTransformRect& t, bool newFigure) {
+  if (e.Kind == 1) {
+    const auto& a = static_cast<const TArcData&>(e);
+    const TPointF c = t.WorldToView(a.Center);
+    const double r = t.ToViewLength(a.Radius);
+    const QRectF box(c.X - r, c.Y - r, 2 * r, 2 * r);
+    // Qt's angles run counter-clockwise on the screen, which is the world's sense.
+    if (newFigure) path.arcMoveTo(box, a.StartAngle);
+    path.arcTo(box, a.StartAngle, a.SweepAngle);
+    return;
+  }
+  const TPointF p = t.WorldToView(e.StartPoint);
+  const TPointF q = t.WorldToView(e.EndPoint);
+  if (newFigure) path.moveTo(p.X, p.Y);
+  path.lineTo(q.X, q.Y);
+}
+
+bool ElementVisible(const TPathElement& e, const TTransformRect& t, int32_t margin) {
+  if (e.Kind == 1) {
+    const auto& a = static_cast<const TArcData&>(e);
+    return t.ArcVisible(a.Center, a.Radius, margin);
+  }
+  return t.LineVisible(e.StartPoint, e.EndPoint, margin);
+}
+
+}  // namespace
+
+uint8_t GreyLevel(QRgb c) {
+  const int sum = static_cast<int>(((c >> 16) & 255) + ((c >> 8) & 255) + (c & 255));
+  return static_cast<uint8_t>(RoundHalfEven(sum / 3.0));
+}
+
+// ---- point sensors ----------------------------------------------------------
+
+TRectF SensorBounds(const TCar& car) {
+  TRectF b;
+  if (car.LightSensors.empty()) return b;
+  const auto& first = *car.LightSensors.front();
+  b.Left = b.Right = static_cast<float>(first.SenseX);
+  b.Top = b.Bottom = static_cast<float>(first.SenseY);
+  for (size_t i = 1; i < car.LightSensors.size(); ++i) {
+    const float x = static_cast<float>(car.LightSensors[i]->SenseX);
+    const float y = static_cast<float>(car.LightSensors[i]->SenseY);
+    if (x > b.Right) b.Right = x;
+    else if (x < b.Left) b.Left = x;
+    if (y > b.Top) b.Top = y;
+    else if (y < b.Bottom) b.Bottom = y;
+  }
+  return b;
+}
+
+void LayoutSensorDots(const TCar& car, const TRectF& b, int32_t width, int32_t height,
+                      std::vector<TPointF>& dots) {
+  const float w = static_cast<float>(width), h = static_cast<float>(height);
+  const float cx = (b.Left + b.Right) / 2, cy = (b.Top + b.Bottom) / 2;
+  // The small addend keeps a single row or column of sensors from dividing by zero.
+  const float hx = (b.Right - b.Left) / 2 + 0.0001f, hy = (b.Top - b.Bottom) / 2 + 0.0001f;
+  const float kx = (w - 20) / 2, ky = (h - 20) / 2;
+  dots.resize(car.LightSensors.size());
+  for (size_t i = 0; i < dots.size(); ++i) {
+    const float x = static_cast<float>(car.LightSensors[i]->SenseX);
+    const float y = static_cast<float>(car.LightSensors[i]->SenseY);
+    dots[i].X = (x - cx) * kx / hx + (w / 2 - 5);
+    dots[i].Y = (h / 2 - 5) - (y - cy) * ky / hy;
+  }
+}
+
+void DrawSensorDots(QImage* display, const std::vector<TPointF>& dots,
+                    const std::vector<uint8_t>& readings) {
+  if (!display || display->isNull() || dots.empty()) return;
+  QPainter p(display);
+  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setPen(QPen(QColor::fromRgba(0xC8006400), 1.5));
+  for (size_t i = 0; i < dots.size(); ++i) {
+    const uint8_t r = i < readings.size() ? readings[i] : 0;
+    p.setBrush(QColor::fromRgba((static_cast<QRgb>(255 - r) << 24) | 0x006400));
+    p.drawEllipse(QRectF(dots[i].X, dots[i].Y, 10, 10));
+  }
+}
+
+void PlaceSensorPoints(const TCar& car, TPointF pos, float heading, std::vector<TPointF>& points) {
+  points.resize(car.LightSensors.size());
+  const double h = heading * DegToRad;
+  for (size_t i = 0; i < points.size(); ++i) {
+    const double x = car.LightSensors[i]->SenseX, y = car.LightSensors[i]->SenseY;
+    const double r = std::hypot(x, y);
+    const double b = std::atan2(y, x);
+    points[i].X = static_cast<float>(pos.X + r * std::cos(h + b));
+    points[i].Y = static_cast<float>(pos.Y + r * std::sin(h + b));
+  }
+}
+
+void ReadLightSensors(const TPath& track, const TCar& car, const std::vector<TPointF>& points,
+                      std::vector<uint8_t>& readings) {
+  const size_t n = std::min(points.size(), car.LightSensors.size());
+  readings.assign(points.size(), 255);
+  const float halfLine = track.LineWidth / 2.0f;
+  for (const auto& e : track.Elements) {
+    for (size_t i = 0; i < n; ++i) {
+      const TLightSensor& s = *car.LightSensors[i];
+      const float d = ElementDistance(*e, points[i]);
+      int32_t r;
+      if (s.SensorType == 0) {
+        r = halfLine >= d ? 0 : 255;
+      } else if (d <= static_cast<float>(s.EffectiveR)) {
+        // A zero radius reads 0 exactly on the line (0 / 0 would be undefined).
+        r = s.EffectiveR > 0 ? RoundHalfEven(255.0 * d / s.EffectiveR) : 0;
+      } else {
+        r = 255;
+      }
+      if (r < readings[i]) readings[i] = static_cast<uint8_t>(r);
+    }
+  }
+}
+
+// ---- CCD --------------------------------------------------------------------
+
+TCcdCamera::~TCcdCamera() {
+  if (WorkPainter.isActive()) WorkPainter.end();
+}
+
+bool TCcdCamera::Setup(const TCCDSensor& sensor, const QImage* display) {
+  const TRectF& rect = sensor.SenseRect;
+  const float w = rect.Right - rect.Left;
+  const float h = rect.Top - rect.Bottom;
+  const double diag = std::ceil(std::hypot(static_cast<double>(w), static_cast<double>(h)));
+  if (!std::isfinite(diag) || diag / 4 > MaxWorkSide) return false;
+  const int32_t a = static_cast<int32_t>(diag);
+  Side = std::max<int32_t>(1, static_cast<int32_t>(std::ceil(a / 4.0)));
+  const int64_t pixels = static_cast<int64_t>(sensor.PixelWidth) * sensor.PixelHeight;
+  if (sensor.PixelWidth <= 0 || sensor.PixelHeight <= 0 || pixels > MaxFramePixels) return false;
+
+  try {
+    CcdView = std::make_unique<TTransformRect>(Side, Side, 4.0f);
+    CcdWork = QImage(Side, Side, QImage::Format_ARGB32);
+    CcdFrame = QImage(sensor.PixelWidth, sensor.PixelHeight, QImage::Format_ARGB32);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (CcdWork.isNull() || CcdFrame.isNull()) return false;
+  CcdWork.fill(White);
+  CcdFrame.fill(White);
+
+  // The sensed rectangle at 4 mm per pixel, centred in the work raster, onto ImageQuad.
+  Source = QRectF(QPointF((a - w) / 8.0, (a - h) / 8.0), QPointF((a + w) / 8.0, (a + h) / 8.0));
+  const float* q = sensor.ImageQuad.data();
+  const QPolygonF src({Source.topLeft(), Source.topRight(), Source.bottomRight(), Source.bottomLeft()});
+  const QPolygonF dst({QPointF(q[0], q[4]), QPointF(q[1], q[5]), QPointF(q[2], q[6]), QPointF(q[3], q[7])});
+  QTransform workToFrame;
+  bool invertible = false;
+  Projective = sensor.HasProjection() && QTransform::quadToQuad(src, dst, workToFrame);
+  if (Projective) FrameToWork = workToFrame.inverted(&invertible);
+  Projective = Projective && invertible;
+
+  const int32_t dw = display && !display->isNull() ? display->width() : 110;
+  const int32_t dh = display && !display->isNull() ? display->height() : 110;
+  // Both factors divide by the picture's width: the square display keeps proportions.
+  ScaleX = static_cast<double>(dw) / sensor.PixelWidth;
+  ScaleY = static_cast<double>(dh) / sensor.PixelWidth;
+  CcdCentre = MakePointF((rect.Left + rect.Right) / 2, (rect.Top + rect.Bottom) / 2);
+  if (!WorkPainter.begin(&CcdWork)) return false;
+  WorkPainter.setRenderHint(QPainter::Antialiasing, false);
+  return true;
+}
+
+void TCcdCamera::Render(const TPath& track, TPointF pos, float heading) {
+  if (!Projective) return;  // the picture stays white
+  WorkPainter.resetTransform();
+  WorkPainter.fillRect(0, 0, Side, Side, QColor::fromRgba(White));
+  QPen pen(QColor::fromRgba(0xFF000000));
+  pen.setWidthF(track.LineWidth * 0.5);
+  WorkPainter.setPen(pen);
+  WorkPainter.setBrush(Qt::NoBrush);
+  const double half = Side / 2.0;
+  WorkPainter.translate(half, half);
+  WorkPainter.rotate(heading);  // clockwise on the raster: the car's forward points up
+  WorkPainter.translate(-half, -half);
+
+  const double r = std::hypot(static_cast<double>(CcdCentre.X), static_cast<double>(CcdCentre.Y));
+  const double b = std::atan2(static_cast<double>(CcdCentre.Y), static_cast<double>(CcdCentre.X));
+  const double hr = heading * DegToRad;
+  const TPointF c = MakePointF(static_cast<float>(pos.X + r * std::cos(hr + b)),
+                               static_cast<float>(pos.Y + r * std::sin(hr + b)));
+  CcdView->SetOffset(MakePointF(-c.X, -c.Y));
+
+  Figures.clear();
+  int last = -2;
+  for (size_t i = 0; i < track.Elements.size(); ++i) {
+    const TPathElement& e = *track.Elements[i];
+    if (!ElementVisible(e, *CcdView, 1)) continue;
+    AddElement(Figures, e, *CcdView, last != static_cast<int>(i) - 1);
+    last = static_cast<int>(i);
+  }
+  if (!Figures.isEmpty()) WorkPainter.drawPath(Figures);
+
+  // Nearest-neighbour warp: each picture pixel takes the work pixel its centre maps to.
+  const int32_t fw = CcdFrame.width(), fh = CcdFrame.height();
+  const QTransform& m = FrameToWork;
+  for (int32_t y = 0; y < fh; ++y) {
+    QRgb* out = reinterpret_cast<QRgb*>(CcdFrame.scanLine(y));
+    const double py = y + 0.5;
+    for (int32_t x = 0; x < fw; ++x) {
+      const double px = x + 0.5;
+      const double wx = m.m11() * px + m.m21() * py + m.m31();
+      const double wy = m.m12() * px + m.m22() * py + m.m32();
+      const double ww = m.m13() * px + m.m23() * py + m.m33();
+      QRgb colour = White;
+      if (ww != 0) {
+        const double sx = std::floor(wx / ww), sy = std::floor(wy / ww);
+        if (sx >= 0 && sy >= 0 && sx < Side && sy < Side)
+          colour = reinterpret_cast<const QRgb*>(CcdWork.constScanLine(static_cast<int>(sy)))[static_cast<int>(sx)];
+      }
+      out[x] = colour;
+    }
+  }
+}
+
+void TCcdCamera::Grey(uint8_t* out) const {
+  const int32_t fw = CcdFrame.width(), fh = CcdFrame.height();
+  for (int32_t y = 0; y < fh; ++y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(CcdFrame.constScanLine(y));
+    for (int32_t x = 0; x < fw; ++x) *out++ = GreyLevel(row[x]);
+  }
+}
+
+void TCcdCamera::DrawTo(QImage* display) const {
+  if (!display || display->isNull() || CcdFrame.isNull()) return;
+  QPainter p(display);
+  p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  p.drawImage(QRectF(0, 0, CcdFrame.width() * ScaleX, CcdFrame.height() * ScaleY), CcdFrame);
+}
+
+// ---- trail ------------------------------------------------------------------
+
+void DrawTrail(TPath& track, const TRecords& records, int32_t lastIndex) {
+  lastIndex = std::min(lastIndex, records.Count() - 1);
+  if (lastIndex < 1) return;
+  struct TView {
+    QImage* Image;
+    const TTransformRect* T;
+    QPainterPath Path;
+    int32_t Last = -2;  // index of the last segment added
+  } views[2] = {{track.DrawImage, track.DrawTransform.get(), {}, -2},
+                {track.ViewImage, track.ViewTransform.get(), {}, -2}};
+  for (auto& v : views) {
+    if (!v.Image || v.Image->isNull()) continue;
+    for (int32_t i = 1; i <= lastIndex; ++i) {
+      const TRecordData& p = *records.Items[static_cast<size_t>(i - 1)];
+      const TRecordData& q = *records.Items[static_cast<size_t>(i)];
+      if (!v.T->ContainsPoint(MakePointF(q.PosX, q.PosY))) continue;
+      const TPointF a = v.T->WorldToView(MakePointF(p.PosX, p.PosY));
+      const TPointF b = v.T->WorldToView(MakePointF(q.PosX, q.PosY));
+      if (v.Last != i - 1) v.Path.moveTo(a.X, a.Y);
+      v.Path.lineTo(b.X, b.Y);
+      v.Last = i;
+    }
+  }
+  for (int k = 0; k < 2; ++k) {
+    TView& v = views[k];
+    if (v.Path.isEmpty()) continue;
+    QPainter p(v.Image);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    QPen pen(QColor::fromRgba(TrailColour), k == 0 ? 4 : 1, k == 0 ? Qt::DashLine : Qt::SolidLine);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(v.Path);
+  }
+}
+
+
+}  // namespace k2

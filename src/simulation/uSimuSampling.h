@@ -1,0 +1,97 @@
+#pragma once
+// Sensor sampling and the views of a run, shared by the simulation engine and the
+// replay engine: point-sensor readings from the track geometry, the CCD picture
+// rendered from the track and warped onto the camera's pixel grid, the sensor dots,
+// and the trail of recorded positions.
+//
+// Everything here works without views: a null raster is skipped, and the readings and
+// the CCD picture never depend on what is drawn into the page's views.
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTransform>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "geometry/uTransformRect.h"
+#include "geometry/uVector.h"
+
+namespace k2 {
+
+class TCar;
+class TCCDSensor;
+class TPath;
+class TRecords;
+
+// Grey level of an ARGB colour: the rounded mean of red, green and blue (alpha ignored).
+uint8_t GreyLevel(QRgb c);
+
+// Rectangle (car frame, mm) around the sensed points of the car's point sensors;
+// (0, 0, 0, 0) without sensors.
+TRectF SensorBounds(const TCar& car);
+// Top-left corners, in display pixels, of the 10 x 10 dots of the point sensors, spread
+// over a display of width x height pixels.
+void LayoutSensorDots(const TCar& car, const TRectF& bounds, int32_t width, int32_t height,
+                      std::vector<TPointF>& dots);
+// Draws the dots: fill opacity 255 - reading, outline dark green.  The caller clears
+// the display first.
+void DrawSensorDots(QImage* display, const std::vector<TPointF>& dots,
+                    const std::vector<uint8_t>& readings);
+
+// World positions of the sensed points of the car's point sensors at pos / heading.
+void PlaceSensorPoints(const TCar& car, TPointF pos, float heading, std::vector<TPointF>& points);
+// Readings of the point sensors at `points`: 255, lowered by every element of the
+// track to the value the nearest element gives (0 on the line for a discrete sensor,
+// proportional to the distance for a continuous one).
+void ReadLightSensors(const TPath& track, const TCar& car, const std::vector<TPointF>& points,
+                      std::vector<uint8_t>& readings);
+
+// The CCD camera of a car: the work raster of the track around the sensed area
+// (4 mm per pixel, turned with the car), the camera picture (PixelWidth x PixelHeight)
+// and the mappings between them and onto the display.
+//
+// A sensor whose corners admit no projective mapping shows a plain white picture.
+class TCcdCamera {
+ public:
+  // Builds the rasters and mappings for `sensor`; false (nothing usable) when the
+  // rasters cannot be allocated.  `display` is the CCD view (may be null).
+  bool Setup(const TCCDSensor& sensor, const QImage* display);
+
+  // Renders CcdFrame for a car at pos / heading on the track.
+  void Render(const TPath& track, TPointF pos, float heading);
+  // Grey levels of CcdFrame, row by row from the top; `out` holds Width() x Height().
+  void Grey(uint8_t* out) const;
+  // Draws CcdFrame scaled into the display (nearest neighbour).
+  void DrawTo(QImage* display) const;
+
+  int32_t Width() const { return CcdFrame.width(); }
+  int32_t Height() const { return CcdFrame.height(); }
+  bool HasProjection() const { return Projective; }
+  const QImage& Frame() const { return CcdFrame; }
+  const QImage& Work() const { return CcdWork; }
+  int32_t WorkSize() const { return Side; }
+  // Source rectangle of the projection in work pixels (left, top, right, bottom).
+  QRectF SourceRect() const { return Source; }
+
+  ~TCcdCamera();
+
+ private:
+  int32_t Side = 0;  // s, pixels of the square work raster
+  QImage CcdWork;
+  QImage CcdFrame;
+  std::unique_ptr<TTransformRect> CcdView;
+  QTransform FrameToWork;  // inverse of the projection work -> frame
+  bool Projective = false;
+  QRectF Source;
+  double ScaleX = 1, ScaleY = 1;  // frame -> display
+  TPointF CcdCentre;              // car frame, mm
+  QPainter WorkPainter;           // kept active on CcdWork between steps
+  QPainterPath Figures;           // reused every step
+};
+
+// Draws the trail of records 0..lastIndex: a dashed 4 px red line in the design view
+// and a solid 1 px one in the overview, through positions inside each view.
+void DrawTrail(TPath& track, const TRecords& records, int32_t lastIndex);
+
+}  // namespace k2
