@@ -57,7 +57,14 @@ QByteArray Bytes(std::initializer_list<int> values) {
   return b;
 }
 
-QString BinDir() { return QString::fromLocal8Bit(qgetenv("KURVINO2_BIN_DIR")); }
-QString SourceDir() { return QString::fromLocal8Bit(qgetenv("KURVINO2_SOURCE_DIR")); }
+// The environment wins; the build's own folders are the fallback.
+QString BinDir() {
+  const QString env = QString::fromLocal8Bit(qgetenv("KURVINO2_BIN_DIR"));
+  return env.isEmpty() ? QStringLiteral(KURVINO2_TEST_BIN_DIR) : env;
+}
+QString SourceDir() {
+  const QString env = QString::fromLocal8Bit(qgetenv("KURVINO2_SOURCE_DIR"));
+  return env.isEmpty() ? QStringLiteral(KURVINO2_TEST_SOURCE_DIR) : env;
+}
 
 }  // namespace k2::test
