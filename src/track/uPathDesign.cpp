@@ -76,7 +76,7 @@ TNumEdit* MakeEdit(QWidget* parent, const char* name, int x, int y) {
   auto* e = new TNumEdit(TNumEdit::TKind::Integer, parent);
   e->setObjectName(QString::fromLatin1(name));
   e->SetDisplayFormat(QStringLiteral("0;-0"));
-  e->setGeometry(x, y, 56, 21);
+  e->setGeometry(x, y, 52, 21);
   return e;
 }
 
@@ -144,10 +144,10 @@ void TPathDesignPage::BuildControls() {
   MakeLabel(grpPathDesignLine, "终点坐标：", 10, 22);
   MakeLabel(grpPathDesignLine, "X:", 8, 50);
   nedtLineX = MakeEdit(grpPathDesignLine, "nedtLineX", 22, 47);
-  MakeLabel(grpPathDesignLine, "mm", 81, 50);
+  MakeLabel(grpPathDesignLine, "mm", 77, 50);
   MakeLabel(grpPathDesignLine, "Y:", 106, 50);
   nedtLineY = MakeEdit(grpPathDesignLine, "nedtLineY", 120, 47);
-  MakeLabel(grpPathDesignLine, "mm", 179, 50);
+  MakeLabel(grpPathDesignLine, "mm", 175, 50);
   btnLine = MakeButton(grpPathDesignLine, "btnLine", "直线", 206, 44, 48, 27);
 
   grpPathZoom = MakeGroup(this, "grpPathZoom", "", 838, 163, 92, 120);
@@ -159,14 +159,14 @@ void TPathDesignPage::BuildControls() {
   MakeLabel(grpPathDesignArc, "圆心坐标：", 10, 22);
   MakeLabel(grpPathDesignArc, "X:", 8, 50);
   nedtArcX = MakeEdit(grpPathDesignArc, "nedtArcX", 22, 47);
-  MakeLabel(grpPathDesignArc, "mm", 81, 50);
+  MakeLabel(grpPathDesignArc, "mm", 77, 50);
   MakeLabel(grpPathDesignArc, "Y:", 106, 50);
   nedtArcY = MakeEdit(grpPathDesignArc, "nedtArcY", 120, 47);
-  MakeLabel(grpPathDesignArc, "mm", 179, 50);
+  MakeLabel(grpPathDesignArc, "mm", 175, 50);
   MakeLabel(grpPathDesignArc, "Alpha:", 8, 86);
   nedtSweepAngle = MakeEdit(grpPathDesignArc, "nedtSweepAngle", 50, 83);
   nedtSweepAngle->SetLimits(-360, 360, true);
-  MakeLabel(grpPathDesignArc, "°", 109, 86);
+  MakeLabel(grpPathDesignArc, "°", 105, 86);
   btnArc = MakeButton(grpPathDesignArc, "btnArc", "弧", 206, 80, 48, 27);
 
   grpPathDesignOther = MakeGroup(this, "grpPathDesignOther", "", 838, 288, 89, 85);

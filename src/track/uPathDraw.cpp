@@ -13,6 +13,7 @@
 #include <QPainterPath>
 #include <QPen>
 #include <QPolygonF>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -49,20 +50,32 @@ QRectF ArcBox(const TTransformRect& t, const TArcData& arc) {
 // world's direction (the view flips y), so StartAngle and SweepAngle are passed
 // unchanged; this is the same arc as starting at the clockwise screen angle
 // -StartAngle and sweeping -SweepAngle.
+//
+// Qt approximates arcs by cubic curves, one per quarter circle, which strays by up
+// to 0.03 % of the radius; pieces of at most 30 degrees keep even a large arc within
+// a small fraction of a pixel of its circle.
+constexpr double ArcPieceDegrees = 30;
+
 void AppendArc(QPainterPath& path, const TTransformRect& t, const TArcData& arc, bool newFigure) {
   const QRectF box = ArcBox(t, arc);
-  if (newFigure) {
-    path.arcMoveTo(box, arc.StartAngle);
-  } else {
-    // The arc's own start differs from the previous end by float rounding only.  Move
-    // that end onto it, so that no tiny connecting segment (with an arbitrary
-    // direction, hence a wild mitre) is inserted.
-    QPainterPath probe;
-    probe.arcMoveTo(box, arc.StartAngle);
-    const QPointF start = probe.currentPosition();
-    path.setElementPositionAt(path.elementCount() - 1, start.x(), start.y());
+  const double sweep = arc.SweepAngle;
+  const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / ArcPieceDegrees)));
+  const double step = sweep / pieces;
+  for (int i = 0; i < pieces; ++i) {
+    const double start = arc.StartAngle + i * step;
+    if (i == 0 && newFigure) {
+      path.arcMoveTo(box, start);
+    } else {
+      // Each piece's own start differs from the previous end by rounding only.  Move
+      // that end onto it, so that no tiny connecting segment (with an arbitrary
+      // direction, hence a wild mitre) is inserted.
+      QPainterPath probe;
+      probe.arcMoveTo(box, start);
+      const QPointF p = probe.currentPosition();
+      path.setElementPositionAt(path.elementCount() - 1, p.x(), p.y());
+    }
+    path.arcTo(box, start, step);
   }
-  path.arcTo(box, arc.StartAngle, arc.SweepAngle);
 }
 
 void AppendLine(QPainterPath& path, const TTransformRect& t, const TPathElement& line,
