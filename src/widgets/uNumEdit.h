@@ -17,7 +17,8 @@
 // or, once the user has typed, the number typed (rounded to the shown decimals, since
 // no more can be typed).  Text that is no number yet ("", "-", ".") leaves the value
 // as it was.  When the edit is left (focus moves away, or Enter) the text is written
-// again in the display format.  Enter also moves the focus to the next control.
+// again in the display format.  Enter also moves the focus to the next control; the
+// edit takes the key itself, so a dialog's default button does not fire on it.
 //
 // Limits.  SetLimits(min, max) with enforced = true keeps the value inside [min, max]:
 // a typed number outside is taken as the nearest limit (and shown so when the edit is
