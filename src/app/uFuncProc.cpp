@@ -11,6 +11,15 @@ namespace k2 {
 
 namespace {
 
+// "赛道文件(*.kpf)" -> "kpf"; empty when the filter names no single extension.
+QString FilterSuffix(const QString& filter) {
+  const int star = filter.indexOf(QStringLiteral("*."));
+  if (star < 0) return QString();
+  QString suffix;
+  for (int i = star + 2; i < filter.size() && filter[i].isLetterOrNumber(); ++i) suffix += filter[i];
+  return suffix;
+}
+
 class TQtDialogs : public IDialogService {
  public:
   QMessageBox::StandardButton ShowMessage(QWidget* owner, const QString& text,
@@ -20,7 +29,10 @@ class TQtDialogs : public IDialogService {
     return static_cast<QMessageBox::StandardButton>(box.exec());
   }
   QString OpenFileName(QWidget* owner, const QString& folder, const QString& filter) override {
-    return QFileDialog::getOpenFileName(owner, QString(), folder, filter);
+    QFileDialog dialog(owner, QString(), folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
   }
   QString SaveFileName(QWidget* owner, const QString& folder, const QString& proposed,
                        const QString& filter) override {
@@ -28,7 +40,12 @@ class TQtDialogs : public IDialogService {
     if (!folder.isEmpty() && !proposed.contains(QLatin1Char('/')))
       start = folder + QLatin1Char('/') + proposed;
     if (start.isEmpty()) start = folder;
-    return QFileDialog::getSaveFileName(owner, QString(), start, filter);
+    QFileDialog dialog(owner, QString(), start, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // A name typed without an extension gets the filter's ("*.kpf" -> ".kpf").
+    dialog.setDefaultSuffix(FilterSuffix(filter));
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
   }
   bool OpenDocument(const QString& path) override {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));

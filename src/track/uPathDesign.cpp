@@ -1,9 +1,576 @@
 #include "track/uPathDesign.h"
 
+#include <QDir>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <exception>
+
+#include "app/uFuncProc.h"
 #include "app/uMain.h"
+#include "app/uSettings.h"
+#include "app/uStream.h"
+#include "geometry/uConstants.h"
+#include "track/uPath.h"
+#include "track/uPathParam.h"
+#include "widgets/uGroupBox.h"
+#include "widgets/uNumEdit.h"
+#include "widgets/uRasterView.h"
 
 namespace k2 {
 
-TPathDesignPage::TPathDesignPage(TwdMain* main, QWidget* parent) : QWidget(parent), Main(main) {}
+namespace {
+
+constexpr int DesignSize = 558;    // pixels of imgPathDraw
+constexpr int OverviewSize = 140;  // pixels of imgPathView
+constexpr int DesignSpan = 3000;   // mm across the design view at zoom 1
+constexpr int OverviewSpan = 6000; // mm across a new overview
+const char* const TrackFilter = "赛道文件(*.kpf)|*.kpf";
+const char* const NewTrackName = "新建赛道.kpf";
+const char* const TrackCaptionPrefix = "Kurvino2 - ";
+
+QString TrackFolder() { return ProgramDir() + QStringLiteral("Path"); }
+QString Filter() { return QtFilter(QString::fromUtf8(TrackFilter)); }
+
+QString PointText(TPointF p) {
+  return QStringLiteral("(%1, %2)").arg(RoundHalfEven(p.X)).arg(RoundHalfEven(p.Y));
+}
+
+// Suspends the repainting of both views for the life of the object, then repaints.
+class TViewBatch {
+ public:
+  TViewBatch(TRasterView* a, TRasterView* b) : A(a), B(b) {
+    A->BeginUpdate();
+    B->BeginUpdate();
+  }
+  ~TViewBatch() {
+    A->EndUpdate();
+    B->EndUpdate();
+  }
+  TViewBatch(const TViewBatch&) = delete;
+  TViewBatch& operator=(const TViewBatch&) = delete;
+
+ private:
+  TRasterView* A;
+  TRasterView* B;
+};
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int x, int y,
+                        int w, int h) {
+  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setGeometry(x, y, w, h);
+  return b;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* text, int x, int y) {
+  auto* l = new QLabel(QString::fromUtf8(text), parent);
+  l->move(x, y);
+  l->adjustSize();
+  return l;
+}
+
+TNumEdit* MakeEdit(QWidget* parent, const char* name, int x, int y) {
+  auto* e = new TNumEdit(TNumEdit::TKind::Integer, parent);
+  e->setObjectName(QString::fromLatin1(name));
+  e->SetDisplayFormat(QStringLiteral("0;-0"));
+  e->setGeometry(x, y, 52, 21);
+  return e;
+}
+
+TGroupBox* MakeGroup(QWidget* parent, const char* name, const char* title, int x, int y, int w,
+                     int h) {
+  auto* g = new TGroupBox(QString::fromUtf8(title), parent);
+  g->setObjectName(QString::fromLatin1(name));
+  g->setGeometry(x, y, w, h);
+  return g;
+}
+
+// A raster view inside a rounded border; the view's top-left lands on (x, y).
+TRasterView* MakeView(QWidget* parent, const char* name, int x, int y, int size) {
+  auto* border = new QFrame(parent);
+  const QString frameName = QString::fromLatin1(name) + QStringLiteral("Border");
+  border->setObjectName(frameName);
+  border->setGeometry(x - 3, y - 3, size + 6, size + 6);
+  border->setStyleSheet(QStringLiteral("QFrame#%1 { border: 1px solid palette(mid); "
+                                       "border-radius: 4px; }")
+                            .arg(frameName));
+  auto* view = new TRasterView(border);
+  view->setObjectName(QString::fromLatin1(name));
+  view->setGeometry(3, 3, size, size);
+  return view;
+}
+
+}  // namespace
+
+TPathDesignPage::TPathDesignPage(TwdMain* main, QWidget* parent) : QWidget(parent), Main(main) {
+  setFixedSize(944, 601);
+  BuildControls();
+  EnableTrackControls(false);
+  btnSavePath->setEnabled(false);
+}
+
+TPathDesignPage::~TPathDesignPage() = default;
+
+// ---- controls -----------------------------------------------------------------
+
+void TPathDesignPage::BuildControls() {
+  imgPathDraw = MakeView(this, "imgPathDraw", 7, 13, DesignSize);
+  imgPathDraw->SetImage(&DrawRaster);
+  imgPathView = MakeView(this, "imgPathView", 571, 13, OverviewSize);
+  imgPathView->SetImage(&ViewRaster);
+  connect(imgPathDraw, &TRasterView::MouseDown, this, &TPathDesignPage::imgPathDrawMouseDown);
+  connect(imgPathDraw, &TRasterView::MouseMove, this, &TPathDesignPage::imgPathDrawMouseMove);
+  connect(imgPathDraw, &TRasterView::MouseUp, this, &TPathDesignPage::imgPathDrawMouseUp);
+  connect(imgPathDraw, &TRasterView::MouseLeave, this, &TPathDesignPage::imgPathDrawMouseLeave);
+  connect(imgPathView, &TRasterView::MouseDown, this, &TPathDesignPage::imgPathViewMouseDown);
+
+  grpPathParam = MakeGroup(this, "grpPathParam", "赛道参数", 717, 12, 115, 144);
+  stxtPathParam = new QLabel(grpPathParam);
+  stxtPathParam->setObjectName(QStringLiteral("stxtPathParam"));
+  stxtPathParam->setGeometry(8, 22, 103, 72);
+  stxtPathParam->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  btnPathParam = MakeButton(grpPathParam, "btnPathParam", "修改", 20, 106, 75, 27);
+
+  grpPathFileProcess = MakeGroup(this, "grpPathFileProcess", "", 838, 12, 90, 145);
+  btnNewPath = MakeButton(grpPathFileProcess, "btnNewPath", "新建", 8, 10, 74, 27);
+  btnOpenPath = MakeButton(grpPathFileProcess, "btnOpenPath", "打开", 8, 43, 74, 27);
+  btnSavePath = MakeButton(grpPathFileProcess, "btnSavePath", "保存", 8, 76, 74, 27);
+  btnClosePath = MakeButton(grpPathFileProcess, "btnClosePath", "关闭", 8, 109, 74, 27);
+
+  grpPathDesignLine = MakeGroup(this, "grpPathDesignLine", "直线", 572, 163, 260, 81);
+  MakeLabel(grpPathDesignLine, "终点坐标：", 10, 22);
+  MakeLabel(grpPathDesignLine, "X:", 8, 50);
+  nedtLineX = MakeEdit(grpPathDesignLine, "nedtLineX", 22, 47);
+  MakeLabel(grpPathDesignLine, "mm", 77, 50);
+  MakeLabel(grpPathDesignLine, "Y:", 106, 50);
+  nedtLineY = MakeEdit(grpPathDesignLine, "nedtLineY", 120, 47);
+  MakeLabel(grpPathDesignLine, "mm", 175, 50);
+  btnLine = MakeButton(grpPathDesignLine, "btnLine", "直线", 206, 44, 48, 27);
+
+  grpPathZoom = MakeGroup(this, "grpPathZoom", "", 838, 163, 92, 120);
+  btnZoomOut = MakeButton(grpPathZoom, "btnZoomOut", "放大", 8, 12, 76, 27);
+  btnZoomDefault = MakeButton(grpPathZoom, "btnZoomDefault", "默认", 8, 46, 76, 27);
+  btnZoomIn = MakeButton(grpPathZoom, "btnZoomIn", "缩小", 8, 80, 76, 27);
+
+  grpPathDesignArc = MakeGroup(this, "grpPathDesignArc", "弧", 571, 253, 260, 121);
+  MakeLabel(grpPathDesignArc, "圆心坐标：", 10, 22);
+  MakeLabel(grpPathDesignArc, "X:", 8, 50);
+  nedtArcX = MakeEdit(grpPathDesignArc, "nedtArcX", 22, 47);
+  MakeLabel(grpPathDesignArc, "mm", 77, 50);
+  MakeLabel(grpPathDesignArc, "Y:", 106, 50);
+  nedtArcY = MakeEdit(grpPathDesignArc, "nedtArcY", 120, 47);
+  MakeLabel(grpPathDesignArc, "mm", 175, 50);
+  MakeLabel(grpPathDesignArc, "Alpha:", 8, 86);
+  nedtSweepAngle = MakeEdit(grpPathDesignArc, "nedtSweepAngle", 50, 83);
+  nedtSweepAngle->SetLimits(-360, 360, true);
+  MakeLabel(grpPathDesignArc, "°", 105, 86);
+  btnArc = MakeButton(grpPathDesignArc, "btnArc", "弧", 206, 80, 48, 27);
+
+  grpPathDesignOther = MakeGroup(this, "grpPathDesignOther", "", 838, 288, 89, 85);
+  btnPathClose = MakeButton(grpPathDesignOther, "btnPathClose", "封闭赛道", 8, 12, 73, 27);
+  btnPathDelete = MakeButton(grpPathDesignOther, "btnPathDelete", "删除", 8, 46, 73, 27);
+
+  grpPathList = MakeGroup(this, "grpPathList", "赛道数据：", 575, 380, 353, 190);
+  grpPathList->SetBanner(true);
+  lvPathDataList = new QTableWidget(0, 4, grpPathList);
+  lvPathDataList->setObjectName(QStringLiteral("lvPathDataList"));
+  lvPathDataList->setGeometry(1, 20, 351, 169);
+  lvPathDataList->setHorizontalHeaderLabels(
+      {QStringLiteral("NO."), QStringLiteral("类型"), QStringLiteral("起始点"),
+       QStringLiteral("终止点")});
+  const int widths[4] = {49, 50, 125, 125};
+  for (int i = 0; i < 4; ++i) lvPathDataList->setColumnWidth(i, widths[i]);
+  lvPathDataList->verticalHeader()->hide();
+  lvPathDataList->verticalHeader()->setDefaultSectionSize(18);
+  lvPathDataList->horizontalHeader()->setSectionsClickable(false);
+  lvPathDataList->horizontalHeader()->setHighlightSections(false);
+  lvPathDataList->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  lvPathDataList->setShowGrid(true);
+  lvPathDataList->setSelectionBehavior(QAbstractItemView::SelectRows);
+  lvPathDataList->setSelectionMode(QAbstractItemView::SingleSelection);
+  lvPathDataList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lvPathDataList->setWordWrap(false);
+  connect(lvPathDataList, &QTableWidget::itemSelectionChanged, this,
+          &TPathDesignPage::lvPathDataListSelectionChanged);
+
+  connect(btnNewPath, &QPushButton::clicked, this, &TPathDesignPage::btnNewPathClick);
+  connect(btnOpenPath, &QPushButton::clicked, this, &TPathDesignPage::btnOpenPathClick);
+  connect(btnSavePath, &QPushButton::clicked, this, &TPathDesignPage::btnSavePathClick);
+  connect(btnClosePath, &QPushButton::clicked, this, &TPathDesignPage::btnClosePathClick);
+  connect(btnLine, &QPushButton::clicked, this, &TPathDesignPage::btnLineClick);
+  connect(btnArc, &QPushButton::clicked, this, &TPathDesignPage::btnArcClick);
+  connect(btnPathClose, &QPushButton::clicked, this, &TPathDesignPage::btnPathCloseClick);
+  connect(btnPathDelete, &QPushButton::clicked, this, &TPathDesignPage::btnPathDeleteClick);
+  connect(btnPathParam, &QPushButton::clicked, this, &TPathDesignPage::btnPathParamClick);
+  connect(btnZoomIn, &QPushButton::clicked, this, &TPathDesignPage::btnZoomInClick);
+  connect(btnZoomOut, &QPushButton::clicked, this, &TPathDesignPage::btnZoomOutClick);
+  connect(btnZoomDefault, &QPushButton::clicked, this, &TPathDesignPage::btnZoomDefaultClick);
+}
+
+void TPathDesignPage::EnableTrackControls(bool on) {
+  btnClosePath->setEnabled(on);
+  btnZoomOut->setEnabled(on);
+  btnZoomIn->setEnabled(on);
+  for (TGroupBox* g : {grpPathDesignLine, grpPathDesignArc, grpPathDesignOther, grpPathZoom,
+                       grpPathList, grpPathParam})
+    g->SetGroupEnabled(on);
+  if (on)
+    imgPathDraw->setCursor(Qt::SizeAllCursor);
+  else
+    imgPathDraw->unsetCursor();
+}
+
+// ---- small helpers ------------------------------------------------------------
+
+void TPathDesignPage::CreateTrack() {
+  DrawRaster = QImage(imgPathDraw->width(), imgPathDraw->height(), QImage::Format_ARGB32);
+  DrawRaster.fill(DesignBackground);
+  ViewRaster = QImage(imgPathView->width(), imgPathView->height(), QImage::Format_ARGB32);
+  ViewRaster.fill(OverviewBackground);
+  Main->CurTrack = std::make_unique<TPath>(&DrawRaster, DesignSpan, &ViewRaster, OverviewSpan);
+}
+
+void TPathDesignPage::AddListRow(const TPathElement& e) {
+  const int row = lvPathDataList->rowCount();
+  lvPathDataList->insertRow(row);
+  const QString texts[4] = {QString::number(row + 1),
+                            e.Kind == 1 ? QStringLiteral("弧") : QStringLiteral("直线"),
+                            PointText(e.StartPoint), PointText(e.EndPoint)};
+  for (int i = 0; i < 4; ++i) lvPathDataList->setItem(row, i, new QTableWidgetItem(texts[i]));
+}
+
+void TPathDesignPage::ShowPathParam() {
+  const TPath& t = *Main->CurTrack;
+  stxtPathParam->setText(QString::asprintf("道宽：%dmm\n线宽：%dmm\n摩擦系数：%.3f", t.PathWidth,
+                                           t.LineWidth, static_cast<double>(t.Miu)));
+}
+
+void TPathDesignPage::ShowZoom() {
+  // The magnification is the inverse of the zoom factor.
+  const double zoom = Main->CurTrack->DrawTransform->ZoomFactor;
+  Main->StatusPane(1)->setText(QString::asprintf("%.2fx", 1.0 / zoom));
+}
+
+void TPathDesignPage::UpdateCloseButton() {
+  btnPathClose->setEnabled(!PointsEqual(CurrentEndPoint, TPointF{}));
+}
+
+void TPathDesignPage::MarkEdited() {
+  btnSavePath->setEnabled(true);
+  Main->MarkDocModified();
+  Main->ShowCaption(true);
+}
+
+template <class F>
+void TPathDesignPage::MoveDesignView(F change) {
+  TPath& t = *Main->CurTrack;
+  TViewBatch batch(imgPathDraw, imgPathView);
+  t.DrawOverviewFrame();  // erases the frame at the old place
+  change(*t.DrawTransform);
+  t.DrawDesignView(true);
+  t.DrawOverviewFrame();
+}
+
+// ---- documents ----------------------------------------------------------------
+
+QString TPathDesignPage::AskSaveFileName() {
+  return Dialogs().SaveFileName(Main, TrackFolder(), Main->CurTrack->FileName, Filter());
+}
+
+bool TPathDesignPage::SaveForPrompt() {
+  TPath& t = *Main->CurTrack;
+  if (Main->DocIsNew) {
+    const QString file = AskSaveFileName();
+    if (file.isEmpty()) return false;
+    t.FileName = file;
+  }
+  return t.SaveToFile();
+}
+
+bool TPathDesignPage::GuardUnsavedWork(const QString& caption, const QString& question) {
+  if (!Main->DocModified || !Main->CurTrack) return true;
+  const QString name = FilePart(Main->CurTrack->FileName);
+  const QString crlf = QString::fromLatin1(CRLF);
+  const auto answer =
+      AskBox(Main, name + QStringLiteral("未保存。") + crlf + QStringLiteral("是否保存？"),
+             caption, true);
+  if (answer == QMessageBox::Cancel) return false;
+  if (answer == QMessageBox::Yes && !SaveForPrompt())
+    return AskBox(Main, name + QStringLiteral("保存失败！") + crlf + question, caption, false) ==
+           QMessageBox::Yes;
+  return true;
+}
+
+void TPathDesignPage::ClosePathPage() {
+  Main->CurTrack.reset();
+  DrawRaster = QImage();
+  ViewRaster = QImage();
+  imgPathDraw->Refresh();
+  imgPathView->Refresh();
+  lvPathDataList->setRowCount(0);
+  EnableTrackControls(false);
+  Main->CaptionBase = QString::fromUtf8(AppCaption);
+  Main->ShowCaption(false);
+  btnSavePath->setEnabled(false);
+  stxtPathParam->clear();
+  Main->StatusPane(1)->clear();
+  for (TNumEdit* e : {nedtLineX, nedtLineY, nedtArcX, nedtArcY, nedtSweepAngle}) e->SetValue(0);
+  PathDragging = false;
+  CurrentEndPoint = TPointF{};
+  Main->MarkDocClosed();
+}
+
+void TPathDesignPage::btnNewPathClick() {
+  if (!GuardUnsavedWork(QStringLiteral("新建赛道"), QStringLiteral("是否继续创建新赛道？"))) return;
+  Main->CurTrack.reset();
+  // New tracks read their defaults from the program folder's settings file.
+  QDir::setCurrent(ProgramDir());
+  try {
+    CreateTrack();
+    TPath& t = *Main->CurTrack;
+    t.FileName = TrackFolder() + QLatin1Char('/') + QString::fromUtf8(NewTrackName);
+    {
+      TViewBatch batch(imgPathDraw, imgPathView);
+      t.DrawOverviewFrame();
+      t.DrawAxes();
+    }
+    ShowPathParam();
+    lvPathDataList->setRowCount(0);
+    EnableTrackControls(true);
+    btnSavePath->setEnabled(true);
+    btnPathDelete->setEnabled(false);
+    btnPathClose->setEnabled(false);
+    Main->MarkDocNew();
+    CurrentEndPoint = TPointF{};
+    Main->CaptionBase = QString::fromUtf8(TrackCaptionPrefix) + QString::fromUtf8(NewTrackName);
+    Main->ShowCaption(true);
+    ShowZoom();
+  } catch (const std::exception&) {
+    ClosePathPage();
+    ErrorBox(Main, QStringLiteral("新建赛道文件失败！"));
+  }
+}
+
+void TPathDesignPage::btnOpenPathClick() {
+  const QString file = Dialogs().OpenFileName(Main, TrackFolder(), Filter());
+  if (file.isEmpty()) return;
+  if (!GuardUnsavedWork(QStringLiteral("打开赛道"), QStringLiteral("是否继续打开新赛道？"))) return;
+  Main->CurTrack.reset();
+  bool loaded = false;
+  try {
+    CreateTrack();
+    Main->CurTrack->FileName = file;
+    loaded = Main->CurTrack->LoadFromFile();
+  } catch (const std::exception&) {
+    loaded = false;
+  }
+  if (!loaded) {
+    ErrorBox(Main, QStringLiteral("赛道文件打开错误！"));
+    ClosePathPage();
+    return;
+  }
+  TPath& t = *Main->CurTrack;
+  EnableTrackControls(true);
+  ShowPathParam();
+  lvPathDataList->setRowCount(0);
+  for (const auto& e : t.Elements) AddListRow(*e);
+  CurrentEndPoint = t.LastEndPoint();
+  Main->CaptionBase = QString::fromUtf8(TrackCaptionPrefix) + FilePart(file);
+  Main->ShowCaption(false);
+  UpdateCloseButton();
+  btnPathDelete->setEnabled(false);
+  Main->MarkDocOpened();
+  ShowZoom();
+  TViewBatch batch(imgPathDraw, imgPathView);
+  t.FitOverview();
+  t.DrawOverview(true);
+  t.DrawDesignView(true);
+}
+
+void TPathDesignPage::btnSavePathClick() {
+  if (!Main->DocModified || !Main->CurTrack) return;
+  TPath& t = *Main->CurTrack;
+  if (Main->DocIsNew) {
+    const QString file = AskSaveFileName();
+    if (file.isEmpty()) return;
+    t.FileName = file;
+  }
+  if (!t.SaveToFile()) {
+    ErrorBox(Main, FilePart(t.FileName) + QStringLiteral("保存失败！"));
+    return;
+  }
+  Main->MarkDocSaved();
+  btnSavePath->setEnabled(false);
+  Main->CaptionBase = QString::fromUtf8(TrackCaptionPrefix) + FilePart(t.FileName);
+  Main->ShowCaption(false);
+}
+
+void TPathDesignPage::btnClosePathClick() {
+  if (!GuardUnsavedWork(QStringLiteral("关闭赛道"), QStringLiteral("继续关闭？"))) return;
+  ClosePathPage();
+}
+
+// ---- elements -----------------------------------------------------------------
+
+void TPathDesignPage::btnLineClick() {
+  if (!Main->CurTrack) return;
+  QString error;
+  auto line = BuildLine(CurrentEndPoint, static_cast<float>(nedtLineX->Value()),
+                        static_cast<float>(nedtLineY->Value()), error);
+  if (!line) {
+    ErrorBox(Main, error);
+    return;
+  }
+  CurrentEndPoint = line->EndPoint;
+  AddListRow(*line);
+  {
+    TViewBatch batch(imgPathDraw, imgPathView);
+    Main->CurTrack->AddLine(std::move(line));
+  }
+  UpdateCloseButton();
+  MarkEdited();
+}
+
+void TPathDesignPage::btnArcClick() {
+  if (!Main->CurTrack) return;
+  QString error;
+  auto arc = BuildArc(CurrentEndPoint, static_cast<float>(nedtArcX->Value()),
+                      static_cast<float>(nedtArcY->Value()), nedtSweepAngle->IntValue(),
+                      Main->MinPathR, error);
+  if (!arc) {
+    ErrorBox(Main, error);
+    return;
+  }
+  CurrentEndPoint = arc->EndPoint;
+  AddListRow(*arc);
+  {
+    TViewBatch batch(imgPathDraw, imgPathView);
+    Main->CurTrack->AddArc(std::move(arc));
+  }
+  UpdateCloseButton();
+  MarkEdited();
+}
+
+void TPathDesignPage::btnPathCloseClick() {
+  // Offered only while the track is open-ended, so the closing line is never empty.
+  if (!Main->CurTrack || PointsEqual(CurrentEndPoint, TPointF{})) return;
+  auto line = BuildCloseLine(CurrentEndPoint);
+  AddListRow(*line);
+  {
+    TViewBatch batch(imgPathDraw, imgPathView);
+    Main->CurTrack->AddLine(std::move(line));
+  }
+  CurrentEndPoint = TPointF{};
+  btnPathClose->setEnabled(false);
+  btnPathDelete->setEnabled(true);
+  MarkEdited();
+}
+
+void TPathDesignPage::btnPathDeleteClick() {
+  const QList<QTableWidgetItem*> selected = lvPathDataList->selectedItems();
+  if (!Main->CurTrack || selected.isEmpty()) return;
+  const int row = selected.first()->row();
+  const QString text = QString::fromUtf8("确定删除NO.%1及之后的赛道元素？").arg(row + 1);
+  if (ConfirmBox(Main, text, QStringLiteral("删除赛道元素")) != QMessageBox::Yes) return;
+  TPath& t = *Main->CurTrack;
+  // The selected row goes; no other row becomes selected in its place.
+  lvPathDataList->setCurrentItem(nullptr);
+  lvPathDataList->clearSelection();
+  for (int i = lvPathDataList->rowCount() - 1; i >= row; --i) lvPathDataList->removeRow(i);
+  lvPathDataList->clearSelection();
+  CurrentEndPoint = t.DeleteFrom(row);
+  if (t.Elements.empty()) btnPathDelete->setEnabled(false);
+  UpdateCloseButton();
+  MarkEdited();
+  TViewBatch batch(imgPathDraw, imgPathView);
+  t.DrawOverview(true);
+  t.DrawDesignView(true);
+}
+
+void TPathDesignPage::lvPathDataListSelectionChanged() {
+  btnPathDelete->setEnabled(!lvPathDataList->selectedItems().isEmpty());
+}
+
+void TPathDesignPage::btnPathParamClick() {
+  if (!Main->CurTrack) return;
+  TPath& t = *Main->CurTrack;
+  TwdPathParam dialog(Main);
+  dialog.setWindowTitle(QStringLiteral("赛道参数"));
+  dialog.LoadFromPath(t);
+  if (dialog.exec() != QDialog::Accepted) return;
+  dialog.StoreToPath(t);
+  Main->MarkDocModified();
+  btnSavePath->setEnabled(true);
+  {
+    TViewBatch batch(imgPathDraw, imgPathView);
+    t.DrawDesignView(true);  // the overview does not show the widths
+  }
+  ShowPathParam();
+  Main->ShowCaption(true);
+}
+
+// ---- zoom ---------------------------------------------------------------------
+
+void TPathDesignPage::btnZoomInClick() {
+  if (!Main->CurTrack) return;
+  MoveDesignView([](TTransformRect& d) { d.IncreaseZoomFactor(); });
+  btnZoomOut->setEnabled(true);
+  ShowZoom();
+  if (Main->CurTrack->DrawTransform->ZoomFactor >= 1.5f) btnZoomIn->setEnabled(false);
+}
+
+void TPathDesignPage::btnZoomOutClick() {
+  if (!Main->CurTrack) return;
+  MoveDesignView([](TTransformRect& d) { d.DecreaseZoomFactor(); });
+  btnZoomIn->setEnabled(true);
+  ShowZoom();
+  if (Main->CurTrack->DrawTransform->ZoomFactor <= 0.5f) btnZoomOut->setEnabled(false);
+}
+
+void TPathDesignPage::btnZoomDefaultClick() {
+  if (!Main->CurTrack) return;
+  MoveDesignView([](TTransformRect& d) { d.ResetZoom(); });
+  btnZoomIn->setEnabled(true);
+  btnZoomOut->setEnabled(true);
+  ShowZoom();
+}
+
+// ---- mouse --------------------------------------------------------------------
+
+void TPathDesignPage::imgPathDrawMouseDown(Qt::MouseButton, QPoint pos) {
+  if (!Main->DocOpen || !Main->CurTrack) return;
+  PathDragging = true;
+  PathDragLast = MakePointF(static_cast<float>(pos.x()), static_cast<float>(pos.y()));
+}
+
+void TPathDesignPage::imgPathDrawMouseMove(Qt::MouseButtons, QPoint pos) {
+  if (!Main->DocOpen || !Main->CurTrack) return;
+  TPath& t = *Main->CurTrack;
+  if (PathDragging) {
+    MoveDesignView([&](TTransformRect& d) {
+      d.PanByPixels(RoundHalfEven(PathDragLast.X - pos.x()), RoundHalfEven(PathDragLast.Y - pos.y()));
+      if (!RectInside(d.VisibleRect, t.ViewTransform->VisibleRect)) t.ClampDrawView();
+    });
+    PathDragLast = MakePointF(static_cast<float>(pos.x()), static_cast<float>(pos.y()));
+  }
+  Main->StatusPane(0)->setText(PointText(t.DrawTransform->ViewToWorld(TPoint{pos.x(), pos.y()})));
+}
+
+void TPathDesignPage::imgPathDrawMouseUp(Qt::MouseButton, QPoint) { PathDragging = false; }
+
+void TPathDesignPage::imgPathDrawMouseLeave() { Main->StatusPane(0)->clear(); }
+
+void TPathDesignPage::imgPathViewMouseDown(Qt::MouseButton, QPoint pos) {
+  if (!Main->DocOpen || !Main->CurTrack) return;
+  TPath& t = *Main->CurTrack;
+  MoveDesignView([&](TTransformRect& d) {
+    const TPointF w = t.ViewTransform->ViewToWorld(TPoint{pos.x(), pos.y()});
+    d.SetOffset(MakePointF(-w.X, -w.Y));  // centres the design view on the click
+    if (!RectInside(d.VisibleRect, t.ViewTransform->VisibleRect)) t.ClampDrawView();
+  });
+}
 
 }  // namespace k2

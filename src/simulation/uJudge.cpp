@@ -1,0 +1,514 @@
+#include "simulation/uJudge.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "app/uSettings.h"
+#include "simulation/judge_host/JudgeProtocol.h"
+
+extern char** environ;
+
+namespace k2 {
+namespace {
+
+using namespace judgehost;
+using TClock = std::chrono::steady_clock;
+
+constexpr size_t InitialInputBytes = 65536;
+constexpr size_t InitialLightCapacity = 1024;
+constexpr size_t InputGranule = 65536;
+constexpr size_t MaxInputBytes = size_t(1) << 30;
+constexpr size_t MaxLineBytes = 4096;       // longer lines are split
+constexpr size_t PipeBytes = 65536;          // what a pipe holds: one read-out
+constexpr size_t FinalDrainBytes = 1 << 20;  // after the host has ended
+// Descriptors handed to the host are first copied at or above this number, so that
+// the spawn's dup2 actions never overwrite each other's sources.
+constexpr int SpawnFdBase = 10;
+
+size_t RoundUp(size_t v, size_t granule) { return (v + granule - 1) / granule * granule; }
+
+QString& DefaultHostStore() {
+  static QString path;
+  return path;
+}
+
+void CloseFd(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
+}
+
+int PidfdOpen(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
+
+// False when the deadline has passed.
+bool TimeLeft(TClock::time_point deadline, timespec& ts) {
+  const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - TClock::now());
+  if (left.count() <= 0) return false;
+  ts.tv_sec = static_cast<time_t>(left.count() / 1000000000);
+  ts.tv_nsec = static_cast<long>(left.count() % 1000000000);
+  return true;
+}
+
+// The host's process: descriptors on their fixed numbers, signals as a fresh
+// process has them.
+struct TSpawnSetup {
+  posix_spawn_file_actions_t Actions;
+  posix_spawnattr_t Attr;
+  bool Ok = false;
+
+  TSpawnSetup(int sock, int mem, int out) {
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawnattr_init(&Attr);
+    sigset_t none, reset;
+    sigemptyset(&none);
+    sigemptyset(&reset);
+    for (int s : {SIGPIPE, SIGINT, SIGQUIT, SIGHUP, SIGTERM, SIGCHLD, SIGALRM})
+      sigaddset(&reset, s);
+    Ok = posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+         posix_spawn_file_actions_adddup2(&Actions, out, 1) == 0 &&
+         posix_spawn_file_actions_adddup2(&Actions, out, 2) == 0 &&
+         posix_spawn_file_actions_adddup2(&Actions, sock, ControlFd) == 0 &&
+         posix_spawn_file_actions_adddup2(&Actions, mem, MemoryFd) == 0 &&
+         posix_spawnattr_setsigmask(&Attr, &none) == 0 &&
+         posix_spawnattr_setsigdefault(&Attr, &reset) == 0 &&
+         posix_spawnattr_setflags(&Attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
+  }
+  ~TSpawnSetup() {
+    posix_spawn_file_actions_destroy(&Actions);
+    posix_spawnattr_destroy(&Attr);
+  }
+};
+
+}  // namespace
+
+TJudgeModule::TJudgeModule() = default;
+
+TJudgeModule::~TJudgeModule() {
+  Release();
+  if (Memory) munmap(Memory, MemoryBytes);
+  CloseFd(MemFd);
+}
+
+void TJudgeModule::SetDefaultHostPath(const QString& path) { DefaultHostStore() = path; }
+
+QString TJudgeModule::DefaultHostPath() {
+  return DefaultHostStore().isEmpty() ? ProgramDir() + QStringLiteral("kurvino2-judge-host")
+                                      : DefaultHostStore();
+}
+
+void TJudgeModule::SetTimeoutMs(int ms) { Timeout = std::max(1, ms); }
+
+QStringList TJudgeModule::OutputLines() const {
+  QStringList lines;
+  lines.reserve(static_cast<qsizetype>(Lines.size()));
+  for (const QString& line : Lines) lines.append(line);
+  return lines;
+}
+
+// --- binding ---
+
+bool TJudgeModule::Load(const QString& path) {
+  const QFileInfo info(path);
+  if (path.isEmpty() || !info.exists()) {
+    Fault = TJudgeFault::HostFailed;
+    return false;
+  }
+  Release();
+  ModulePath = info.absoluteFilePath();
+  if (!StartHost()) {
+    ModulePath.clear();
+    Fault = TJudgeFault::HostFailed;
+    return false;
+  }
+  Bound = true;
+  Name = info.fileName();
+  Fault = TJudgeFault::None;
+  return true;
+}
+
+void TJudgeModule::Release() {
+  StopHost(true);
+  Bound = false;
+  Name.clear();
+  ModulePath.clear();
+}
+
+// --- calls ---
+
+bool TJudgeModule::CallReset() {
+  if (!Bound) {
+    Fault = TJudgeFault::NotLoaded;
+    return false;
+  }
+  const TJudgeFault fault = Exchange(CmdReset);
+  if (fault != TJudgeFault::None) Release();
+  Fault = fault;
+  return fault == TJudgeFault::None;
+}
+
+bool TJudgeModule::CallJudge(int32_t speed, const uint8_t* light, uint16_t lightCount,
+                             const uint8_t* ccd, int32_t ccdWidth, int32_t ccdHeight,
+                             uint16_t& motor, uint16_t& steer) {
+  if (!Bound) {
+    Fault = TJudgeFault::NotLoaded;
+    return false;
+  }
+  if (!light) lightCount = 0;
+  size_t ccdBytes = ccdWidth > 0 && ccdHeight > 0
+                        ? static_cast<size_t>(ccdWidth) * static_cast<size_t>(ccdHeight)
+                        : 0;
+  if (ccdBytes == 0 || !ccd) {
+    ccdBytes = 0;
+    ccdWidth = 0;
+    ccdHeight = 0;
+  }
+  if (!Reserve(lightCount, ccdBytes)) {
+    Fault = TJudgeFault::HostFailed;
+    return false;
+  }
+  uint8_t* input = Memory + InputOffset;
+  if (lightCount > 0 && light != input) std::memcpy(input, light, lightCount);
+  if (ccdBytes > 0 && ccd != input + LightCapacity)
+    std::memcpy(input + LightCapacity, ccd, ccdBytes);
+
+  TControl& control = *reinterpret_cast<TControl*>(Memory);
+  control.InputBytes = MemoryBytes - InputOffset;
+  control.CcdOffset = LightCapacity;
+  control.Speed = speed;
+  control.LightCount = lightCount;
+  control.CcdWidth = ccdWidth;
+  control.CcdHeight = ccdHeight;
+  // The host process writes the cells; volatile keeps every access a real one.
+  volatile TCells& cells = *reinterpret_cast<volatile TCells*>(Memory + CellsOffset);
+  cells.Motor = motor;
+  cells.Steer = steer;
+
+  Fault = Exchange(CmdJudge);
+  motor = cells.Motor;
+  steer = cells.Steer;
+  return Fault == TJudgeFault::None;
+}
+
+// One command and its reply.  A host that has ended since the last command is
+// replaced first (loading the module again, without Reset); a host that ends or
+// overruns the timeout during the command is killed and reaped.
+TJudgeFault TJudgeModule::Exchange(char cmd) {
+  if (Pid == 0 && !StartHost()) return TJudgeFault::HostFailed;
+  TPost posted = Post(cmd);
+  if (posted == TPost::Gone) {
+    StopHost(false);
+    if (!StartHost()) return TJudgeFault::HostFailed;
+    posted = Post(cmd);
+    if (posted == TPost::Gone) {
+      StopHost(false);
+      return TJudgeFault::HostFailed;
+    }
+  }
+  char reply = 0;
+  switch (WaitReply(reply)) {
+    case TWait::Reply:
+      if (reply == ReplyDone) return TJudgeFault::None;
+      if (reply == ReplyRaised) return TJudgeFault::Raised;
+      return TJudgeFault::HostFailed;
+    case TWait::Ended:
+      StopHost(false);
+      return TJudgeFault::Ended;
+    case TWait::TimedOut:
+      StopHost(false);
+      return TJudgeFault::TimedOut;
+  }
+  return TJudgeFault::HostFailed;
+}
+
+// Raises the command counter and wakes the host if it sleeps.
+TJudgeModule::TPost TJudgeModule::Post(char cmd) {
+  TControl& c = *reinterpret_cast<TControl*>(Memory);
+  c.Command = static_cast<unsigned char>(cmd);
+  StoreShared(c.CommandSeq, ++Seq);
+  if (LoadShared(c.HostAsleep) == 0) return TPost::Running;
+  for (;;) {
+    const ssize_t n = send(Sock, &cmd, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+    // A full socket holds wake bytes enough.
+    if (n == 1 || (n < 0 && errno == EAGAIN)) return TPost::Woken;
+    if (n < 0 && errno == EINTR) continue;
+    return TPost::Gone;
+  }
+}
+
+bool TJudgeModule::Replied(char& reply) const {
+  const TControl& c = *reinterpret_cast<const TControl*>(Memory);
+  if (LoadShared(c.ReplySeq) != Seq) return false;
+  reply = static_cast<char>(c.Reply);
+  return true;
+}
+
+// Waits for the reply to the command just posted: spins first, then sleeps on the
+// socket, reading the host's output meanwhile so that a module printing more than
+// the pipe holds cannot stall.
+TJudgeModule::TWait TJudgeModule::WaitReply(char& reply) {
+  const auto deadline = TClock::now() + std::chrono::milliseconds(Timeout);
+  if (Spinning()) {
+    const auto until = std::min(deadline, TClock::now() + std::chrono::nanoseconds(SpinNs));
+    do {
+      if (Replied(reply)) {
+        DrainOutput(PipeBytes);
+        return TWait::Reply;
+      }
+      SpinPause();
+    } while (TClock::now() < until);
+  }
+  TControl& c = *reinterpret_cast<TControl*>(Memory);
+  StoreShared(c.EngineAsleep, 1);
+  TWait result = TWait::TimedOut;
+  for (;;) {
+    if (Replied(reply)) {
+      result = TWait::Reply;
+      break;
+    }
+    const TPoll p = PollHost(deadline);
+    if (p == TPoll::Quiet || p == TPoll::Byte) continue;  // a byte may be a spare one
+    // A reply posted just before the host ended still counts.
+    result = Replied(reply) ? TWait::Reply : p == TPoll::Ended ? TWait::Ended : TWait::TimedOut;
+    break;
+  }
+  StoreShared(c.EngineAsleep, 0);
+  if (result == TWait::Reply) DrainOutput(PipeBytes);
+  return result;
+}
+
+// Sleeps until the host sends a byte, writes output, ends, or the deadline passes.
+// Wake bytes are consumed; the load result byte is returned in *loadReply.
+TJudgeModule::TPoll TJudgeModule::PollHost(TClock::time_point deadline, char* loadReply) {
+  timespec ts;
+  if (!TimeLeft(deadline, ts)) return TPoll::TimedOut;
+  pollfd fds[3] = {{Sock, POLLIN, 0}, {OutFd, POLLIN, 0}, {PidFd, POLLIN, 0}};
+  const int r = ppoll(fds, PidFd >= 0 ? 3 : 2, &ts, nullptr);
+  if (r < 0) return errno == EINTR ? TPoll::Quiet : TPoll::Ended;
+  if (r == 0) return TPoll::Quiet;
+  if (fds[1].revents) DrainOutput(PipeBytes);
+  if (fds[0].revents & POLLIN) {
+    char buf[64];
+    const ssize_t n = recv(Sock, buf, loadReply ? 1 : sizeof buf, MSG_DONTWAIT);
+    if (n > 0) {
+      if (loadReply) *loadReply = buf[0];
+      return TPoll::Byte;
+    }
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) return TPoll::Quiet;
+    return TPoll::Ended;
+  }
+  if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return TPoll::Ended;
+  if (fds[2].revents) return TPoll::Ended;
+  return TPoll::Quiet;
+}
+
+// --- host process ---
+
+bool TJudgeModule::StartHost() {
+  if (!EnsureMemory()) return false;
+  TControl& c = *reinterpret_cast<TControl*>(Memory);
+  StoreShared(c.CommandSeq, 0);
+  StoreShared(c.ReplySeq, 0);
+  StoreShared(c.HostAsleep, 0);
+  StoreShared(c.EngineAsleep, 0);
+  Seq = 0;
+  if (!SpawnHost()) return false;
+  const auto deadline = TClock::now() + std::chrono::milliseconds(Timeout);
+  char reply = 0;
+  TPoll p = TPoll::Quiet;
+  while ((p = PollHost(deadline, &reply)) == TPoll::Quiet) {
+  }
+  if (p == TPoll::Byte && reply == ReplyLoaded) return true;
+  StopHost(false);
+  return false;
+}
+
+bool TJudgeModule::SpawnHost() {
+  int sv[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv) != 0) return false;
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0) {
+    close(sv[0]);
+    close(sv[1]);
+    return false;
+  }
+  int childSock = fcntl(sv[1], F_DUPFD_CLOEXEC, SpawnFdBase);
+  int childMem = fcntl(MemFd, F_DUPFD_CLOEXEC, SpawnFdBase);
+  int childOut = fcntl(out[1], F_DUPFD_CLOEXEC, SpawnFdBase);
+  close(sv[1]);
+  close(out[1]);
+
+  QByteArray host =
+      QFile::encodeName(HostPathOverride.isEmpty() ? DefaultHostPath() : HostPathOverride);
+  QByteArray module = QFile::encodeName(ModulePath);
+  QByteArray parent = QByteArray::number(static_cast<qlonglong>(getpid()));
+  char* argv[] = {host.data(), module.data(), parent.data(), nullptr};
+  pid_t pid = 0;
+  int rc = -1;
+  if (childSock >= 0 && childMem >= 0 && childOut >= 0) {
+    TSpawnSetup setup(childSock, childMem, childOut);
+    if (setup.Ok) rc = posix_spawn(&pid, host.constData(), &setup.Actions, &setup.Attr, argv, environ);
+  }
+  CloseFd(childSock);
+  CloseFd(childMem);
+  CloseFd(childOut);
+  if (rc != 0) {
+    close(sv[0]);
+    close(out[0]);
+    return false;
+  }
+  Pid = pid;
+  PidFd = PidfdOpen(pid);
+  Sock = sv[0];
+  OutFd = out[0];
+  fcntl(OutFd, F_SETFL, fcntl(OutFd, F_GETFL) | O_NONBLOCK);
+  return true;
+}
+
+// graceful: close the control channel, which makes the host unload the module and
+// exit, and give it the timeout to do so.  Either way the host is then killed if it
+// still runs, reaped, and its last output read.
+void TJudgeModule::StopHost(bool graceful) {
+  if (Pid == 0) return;
+  if (graceful && PidFd >= 0) {
+    CloseFd(Sock);
+    const auto deadline = TClock::now() + std::chrono::milliseconds(Timeout);
+    timespec ts;
+    while (TimeLeft(deadline, ts)) {
+      pollfd fds[2] = {{PidFd, POLLIN, 0}, {OutFd, POLLIN, 0}};
+      const int r = ppoll(fds, 2, &ts, nullptr);
+      if (r < 0 && errno != EINTR) break;
+      if (r > 0 && fds[1].revents) DrainOutput(PipeBytes);
+      if (r > 0 && fds[0].revents) break;
+    }
+  }
+  KillAndReap();
+  DrainOutput(FinalDrainBytes);
+  if (!Partial.empty()) EmitLine();
+  CloseHostFds();
+}
+
+void TJudgeModule::KillAndReap() {
+  // The pidfd names exactly our child even if someone else reaped it meanwhile.
+  if (PidFd >= 0)
+    syscall(SYS_pidfd_send_signal, PidFd, SIGKILL, nullptr, 0);
+  else
+    kill(Pid, SIGKILL);
+  int status = 0;
+  while (waitpid(Pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  Pid = 0;
+}
+
+void TJudgeModule::CloseHostFds() {
+  CloseFd(Sock);
+  CloseFd(OutFd);
+  CloseFd(PidFd);
+}
+
+// --- shared memory ---
+
+bool TJudgeModule::EnsureMemory() {
+  if (Memory) return true;
+  if (MemFd < 0) MemFd = memfd_create("kurvino2-judge", MFD_CLOEXEC);
+  if (MemFd < 0 || !MapMemory(InitialInputBytes)) return false;
+  LightCapacity = InitialLightCapacity;
+  CcdCapacity = InitialInputBytes - InitialLightCapacity;
+  return true;
+}
+
+// Grows the file to hold an input region of inputBytes and maps all of it; the old
+// mapping stays in place until the new one exists.
+bool TJudgeModule::MapMemory(size_t inputBytes) {
+  const size_t total = InputOffset + inputBytes;
+  if (ftruncate(MemFd, static_cast<off_t>(total)) != 0) return false;
+  void* p = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_SHARED, MemFd, 0);
+  if (p == MAP_FAILED) return false;
+  if (Memory) munmap(Memory, MemoryBytes);
+  Memory = static_cast<uint8_t*>(p);
+  MemoryBytes = total;
+  return true;
+}
+
+bool TJudgeModule::Reserve(size_t lightCount, size_t ccdBytes) {
+  if (!EnsureMemory()) return false;
+  if (lightCount <= LightCapacity && ccdBytes <= CcdCapacity) return true;
+  const size_t light = std::max(LightCapacity, RoundUp(lightCount, 64));
+  const size_t ccd = std::max(CcdCapacity, ccdBytes);
+  if (light > MaxInputBytes || ccd > MaxInputBytes - light) return false;
+  const size_t input = RoundUp(light + ccd, InputGranule);
+  if (!MapMemory(input)) return false;
+  LightCapacity = light;
+  CcdCapacity = input - light;
+  return true;
+}
+
+uint8_t* TJudgeModule::LightBuffer() { return EnsureMemory() ? Memory + InputOffset : nullptr; }
+
+uint8_t* TJudgeModule::CcdBuffer() {
+  return EnsureMemory() ? Memory + InputOffset + LightCapacity : nullptr;
+}
+
+// --- output ---
+
+void TJudgeModule::DrainOutput(size_t limit) {
+  char buf[4096];
+  size_t taken = 0;
+  while (OutFd >= 0 && taken < limit) {
+    const ssize_t n = read(OutFd, buf, sizeof buf);
+    if (n > 0) {
+      TakeOutput(buf, static_cast<size_t>(n));
+      taken += static_cast<size_t>(n);
+    } else if (n == 0) {
+      CloseFd(OutFd);
+    } else if (errno != EINTR) {
+      break;
+    }
+  }
+}
+
+void TJudgeModule::TakeOutput(const char* data, size_t n) {
+  while (n > 0) {
+    const char* nl = static_cast<const char*>(std::memchr(data, '\n', n));
+    const size_t len = nl ? static_cast<size_t>(nl - data) : n;
+    const size_t room = MaxLineBytes - Partial.size();
+    if (len > room) {
+      Partial.append(data, room);
+      data += room;
+      n -= room;
+      EmitLine();
+      continue;
+    }
+    Partial.append(data, len);
+    data += len;
+    n -= len;
+    if (nl) {
+      EmitLine();
+      ++data;
+      --n;
+    }
+  }
+}
+
+void TJudgeModule::EmitLine() {
+  if (!Partial.empty() && Partial.back() == '\r') Partial.pop_back();
+  QString line = QString::fromUtf8(Partial.data(), static_cast<qsizetype>(Partial.size()));
+  Partial.clear();
+  Lines.push_back(line);
+  while (Lines.size() > static_cast<size_t>(KeptOutputLines)) Lines.pop_front();
+  if (Sink) Sink(line);
+}
+
+}  // namespace k2
