@@ -1,10 +1,13 @@
 // kurvino2-cli: the engine and the file formats without a window.
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/uSettings.h"
 #include "app/uStream.h"
@@ -101,10 +104,26 @@ int Fail(const QString& message, int code) {
 
 }  // namespace k2::cli
 
+namespace {
+
+// Qt warns on stderr when XDG_RUNTIME_DIR is unset (a plain ssh or CI shell); give it a
+// private folder instead, so that stderr carries only the tool's own messages.
+void EnsureRuntimeDir() {
+  if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) return;
+  const QByteArray dir = QByteArray("/tmp/kurvino2-runtime-") + QByteArray::number(getuid());
+  if (mkdir(dir.constData(), 0700) != 0 && errno != EEXIST) return;
+  struct stat st;
+  if (stat(dir.constData(), &st) == 0 && st.st_uid == getuid() && (st.st_mode & 077) == 0)
+    qputenv("XDG_RUNTIME_DIR", dir);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace k2::cli;
   // Rendering needs a GUI application for fonts, never a display.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  EnsureRuntimeDir();
   QGuiApplication app(argc, argv);
   k2::InitProgramDirFromApplication();
 
