@@ -1,10 +1,32 @@
 #pragma once
-// The car design page with the car test group.
+// The car design page: the plan view of the current car, its seventeen parameter
+// fields in three groups, New/Open/Save/Close of car files, the sensor group with the
+// sensor list and the two sensor dialogs, and the car test group "赛车测试" (whose
+// behaviour belongs to the car test unit; the page only builds it and puts it idle).
+//
+// The page works on the shared state of its TwdMain (CurCar, the document flags,
+// CaptionBase, MaxSensorCount); the window outlives the page.  The page owns the
+// 300 x 300 raster the current car draws into, so it outlives the car.  Controls carry
+// their names as objectName (btnNewCar, nedtCarLength, vstSensorList, grpCarTest...).
+#include <QImage>
+#include <QString>
 #include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
 
 namespace k2 {
 
+struct TCarFieldSpec;
+struct TCarFieldColumns;
+
 class TwdMain;
+class TCar;
+class TGroupBox;
+class TNumEdit;
+class TRasterView;
+class TSensorTreeList;
 
 class TCarDesignPage : public QWidget {
   Q_OBJECT
@@ -12,9 +34,119 @@ class TCarDesignPage : public QWidget {
  public:
   // The page works on the shared state of `main`, which outlives it.
   explicit TCarDesignPage(TwdMain* main, QWidget* parent = nullptr);
+  ~TCarDesignPage() override;
+
+  // ---- page procedures ------------------------------------------------------
+  // Fills the fields, the kind selector and the two root rows from CurCar and
+  // enables the page.  The fill is not taken for an edit.
+  void ShowCar();
+  // Copies the seventeen fields into CurCar (whole-number fields as integers).
+  void ReadCarFromPage();
+  // Every field to 1, except Ratio 0.0001 and URated, IRated, TRated, Ra 0.1.
+  void ResetCarFields();
+  // Fields reset, drawing, kind selector and sensor list emptied, page disabled.
+  void ClearCarPage();
+  // The basic, motor, servo, sensor and car test groups, and Close.
+  void EnableCarPage(bool on);
+  // Clears the car drawing to opaque white and draws CurCar into it.
+  void RedrawCar();
+  // Releases CurCar; the caption back to "Kurvino2 "; Save disabled.
+  void DiscardCar();
+  // Saves CurCar, asking for a name first while DocIsNew; false when the user
+  // cancelled or the save failed.  Changes neither the flags nor the caption.
+  bool SaveCarInteractive();
+  void RebuildSensorTree();
+  // Add, Edit, Delete and the kind selector from the car's sensors.
+  void UpdateSensorControls();
+  void SensorCountCaption();
+
+  // ---- used when the page is left or the program closes ----------------------
+  // The unsaved-changes prompt: asks about a modified car (title `caption`, last
+  // question `question`) and saves it when told to.  False when the action stops.
+  bool GuardUnsavedCar(const QString& caption, const QString& question);
+  // Empties the page and releases the car: ClearCarPage, DiscardCar, MarkDocClosed.
+  void CloseCarPage();
+
+  // ---- for the car test --------------------------------------------------------
+  // The car test buttons in their idle state: "进入测试" on, the other three off.
+  void ResetTestControls();
+  // Enables or disables the groups that edit the car: basic, motor, servo, the file
+  // group and the sensor group.
+  void EnableCarEditing(bool on);
+  // The raster shown by imgCarDraw; cars of this page draw into it.
+  QImage* CarRaster() { return &DrawRaster; }
+  TRasterView* imgCarDraw = nullptr;     // 300 x 300
+  TGroupBox* grpCarTest = nullptr;
+  TRasterView* imgCarSensors = nullptr;  // 376 x 86
+  TRasterView* imgCarCCD = nullptr;      // 86 x 86
+  TRasterView* imgCarView = nullptr;     // 136 x 136
+  QLabel* dgCarTestSpeed = nullptr;      // stand-ins for the two dial gauges
+  QLabel* dgCarTestSteer = nullptr;
+  QPushButton* btnEnterTest = nullptr;
+  QPushButton* btnExitTest = nullptr;
+  QPushButton* btnStartTest = nullptr;
+  QPushButton* btnPauseTest = nullptr;
+
+  // ---- commands (the button handlers) ----------------------------------------
+  void btnNewCarClick();
+  void btnOpenCarClick();
+  void btnSaveCarClick();
+  void btnCloseCarClick();
+  void btnAddSensorClick();
+  void btnEditSensorClick();
+  void btnDeleteSensorClick();
 
  private:
+  void BuildControls();
+  void BuildParameterGroups();
+  void BuildSensorGroup();
+  void BuildTestGroup();
+  // One labelled parameter edit in row `row` of a group, wired to CarParamChanged.
+  TNumEdit* AddField(TGroupBox* group, const TCarFieldSpec& field, int row,
+                     const TCarFieldColumns& columns);
+  // Sizes and clears the raster and creates CurCar on it.
+  void CreateCar();
+  // Asks for the name to save CurCar under; empty when cancelled.
+  QString AskSaveFileName();
+  void CarParamChanged(bool redraws);
+  void SetFieldsFromCar(const TCar& car);
+  // The edits are told apart from user edits while the page fills them.
+  bool Filling = false;
+
   TwdMain* Main;
+  QImage DrawRaster;  // shown by imgCarDraw, drawn into by CurCar
+
+  TGroupBox* grpCarBasic = nullptr;
+  TNumEdit* nedtCarLength = nullptr;
+  TNumEdit* nedtCarWidth = nullptr;
+  TNumEdit* nedtCarTrack = nullptr;
+  TNumEdit* nedtCarWheelBase = nullptr;
+  TNumEdit* nedtCarFrontLength = nullptr;
+  TNumEdit* nedtCarWheelD = nullptr;
+  TNumEdit* nedtCarWheelWidth = nullptr;
+  TNumEdit* nedtCarWeight = nullptr;
+  TNumEdit* nedtRatio = nullptr;
+  TGroupBox* grpCarMotor = nullptr;
+  TNumEdit* nedtMotorURated = nullptr;
+  TNumEdit* nedtMotorIRated = nullptr;
+  TNumEdit* nedtMotornRated = nullptr;
+  TNumEdit* nedtMotorTRated = nullptr;
+  TNumEdit* nedtMotorRa = nullptr;
+  TNumEdit* nedtMotorL = nullptr;
+  TGroupBox* grpCarSteer = nullptr;
+  TNumEdit* nedtMaxSteerAngle = nullptr;
+  TNumEdit* nedtSteerSpeed = nullptr;
+  TGroupBox* grpCarFile = nullptr;
+  QPushButton* btnNewCar = nullptr;
+  QPushButton* btnOpenCar = nullptr;
+  QPushButton* btnSaveCar = nullptr;
+  QPushButton* btnCloseCar = nullptr;
+  TGroupBox* grpCarSensor = nullptr;
+  QComboBox* cbbSensorKind = nullptr;
+  QPushButton* btnAddSensor = nullptr;
+  QPushButton* btnEditSensor = nullptr;
+  QPushButton* btnDeleteSensor = nullptr;
+  TSensorTreeList* vstSensorList = nullptr;
 };
 
 }  // namespace k2
