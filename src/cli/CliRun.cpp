@@ -2,7 +2,9 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <unistd.h>
 
 #include "car/uCar.h"
@@ -39,6 +41,11 @@ QString ParseRun(const QStringList& args, TRunOptions& o) {
       o.Json = true;
       continue;
     }
+    static const char* const valued[] = {"--track", "--car",  "--judge",        "--out",
+                                         "--step",  "--steps", "--judge-timeout"};
+    if (std::none_of(std::begin(valued), std::end(valued),
+                     [&](const char* name) { return a == QLatin1String(name); }))
+      return QStringLiteral("run: unknown option %1 (see --help)").arg(a);
     if (i + 1 >= args.size()) return QStringLiteral("%1 needs a value").arg(a);
     const QString& v = args[++i];
     int64_t n = 0;
@@ -55,12 +62,13 @@ QString ParseRun(const QStringList& args, TRunOptions& o) {
     } else if (a == QLatin1String("--judge-timeout")) {
       if (!ParseInt(v, 1, 3600000, n)) return QStringLiteral("--judge-timeout: a whole number of ms from 1");
       o.TimeoutMs = static_cast<int32_t>(n);
-    } else {
-      return QStringLiteral("run: unknown option %1 (see --help)").arg(a);
     }
   }
   if (o.Track.isEmpty() || o.Car.isEmpty() || o.Judge.isEmpty())
     return QStringLiteral("run needs --track, --car and --judge (see --help)");
+  // The simulated time is a signed 32-bit count of milliseconds.
+  if (o.Steps * o.StepMs > INT32_MAX)
+    return QStringLiteral("--steps: the run may last at most %1 ms of simulated time").arg(INT32_MAX);
   return QString();
 }
 
@@ -156,8 +164,8 @@ int CmdRun(const QStringList& args) {
       Fail(o.Judge + QStringLiteral(": Judge()函数调用错误，请检查函数编写是否正确！ (step %1)")
                          .arg(done + 1),
            ExitJudgeFailed);
-      const int saved = SaveRecord(sim, o);
-      return saved == ExitOk ? ExitJudgeFailed : saved;
+      SaveRecord(sim, o);  // a failed save has printed its own message
+      return ExitJudgeFailed;
     }
     sim.AddRecord();
     maxWarp = std::max(maxWarp, sim.Warp);

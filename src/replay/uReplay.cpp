@@ -1,6 +1,7 @@
 #include "replay/uReplay.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "app/uStream.h"
 #include "car/uCar.h"
@@ -41,7 +42,9 @@ bool TReplay::LoadFromFile() {
   CarFileName = names.Car;
   JudgeFileName = names.Judge;
   RecordCount = Records.Count();
-  TotalMs = RecordCount > 0 ? SimStepMs * (RecordCount - 1) : 0;
+  // Both factors come from the file: keep their product inside the 32-bit range.
+  const int64_t total = static_cast<int64_t>(SimStepMs) * std::max(RecordCount - 1, 0);
+  TotalMs = static_cast<int32_t>(std::clamp<int64_t>(total, INT32_MIN, INT32_MAX));
   Index = 0;
   StepMs = SimStepMs;
   StepRecords = 1;
@@ -99,7 +102,7 @@ void TReplay::DrawFrame() {
   Track->DrawOverview(false);
   Track->MarkOverviewPoint(Pos, 3);
   Track->DrawDesignView(false);
-  DrawTrail(*Track, Records, Index);
+  if (Index >= 2) DrawTrail(*Track, Records, Index);  // the trail starts with step 2
   Car->Draw();
   if (!Car->LightSensors.empty()) {
     Fill(SensorImage, White);

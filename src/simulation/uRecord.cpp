@@ -28,7 +28,8 @@ void TRecords::SaveToStream(TStreamWriter& s) const {
   const int32_t n = SensorCount > 0 ? SensorCount : 0;
   s.WriteInt32(SensorCount);
   s.WriteInt32(Count());
-  QByteArray readings(n, '\0');
+  QByteArray readings;
+  if (!Items.empty()) readings.resize(n);
   for (const auto& r : Items) {
     s.WriteFloat(r->PosX);
     s.WriteFloat(r->PosY);
@@ -49,7 +50,7 @@ bool TRecords::LoadFromStream(TStreamReader& s) {
   const int32_t sensors = s.ReadInt32();
   const int32_t n = s.ReadInt32();
   if (s.Failed() || sensors < 0 || n < 0 ||
-      static_cast<int64_t>(n) * (RecordFixedSize + sensors) > s.Remaining()) {
+      static_cast<int64_t>(n) * (static_cast<int64_t>(RecordFixedSize) + sensors) > s.Remaining()) {
     s.Fail();
     return false;
   }

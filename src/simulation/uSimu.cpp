@@ -113,6 +113,7 @@ void TSimu::SetupCcd() {
     auto camera = std::make_unique<TCcdCamera>();
     if (camera->Setup(*Car->CCDSensor, CcdImage)) Ccd = std::move(camera);
   }
+  if (TestMode) return;  // no module is ever bound in car test mode
   // The module's buffers are sized once per car, so that steps never reallocate.
   const size_t pixels = Ccd ? static_cast<size_t>(Ccd->Width()) * Ccd->Height() : 0;
   if (!Module.Reserve(Car->LightSensors.size(), pixels)) Ccd.reset();
@@ -208,13 +209,15 @@ void TSimu::UpdatePosition() {
     return;
   }
   const float h0 = Car->Heading + 90;
+  // The named values are floats; everything between them is worked out in double.
   const float r = static_cast<float>(1.0 / std::tan(d * DegToRad) * Car->WheelBase);
-  const float a = static_cast<float>(std::hypot(VelocityX, VelocityY) * dt / r);
+  const double v = std::hypot(static_cast<double>(VelocityX), static_cast<double>(VelocityY));
+  const float a = static_cast<float>(v * dt / r);
   const float c = static_cast<float>(std::fabs(2 * std::sin(a * 0.5) * r));
   Car->Heading = static_cast<float>(Car->Heading + a * RadToDeg);
   const float p = static_cast<float>(h0 * DegToRad + a * 0.5);
-  Pos.X = static_cast<float>(Pos.X + std::cos(p) * c);
-  Pos.Y = static_cast<float>(Pos.Y + std::sin(p) * c);
+  Pos.X = static_cast<float>(Pos.X + std::cos(static_cast<double>(p)) * c);
+  Pos.Y = static_cast<float>(Pos.Y + std::sin(static_cast<double>(p)) * c);
 }
 
 void TSimu::UpdateWarp() {
@@ -242,6 +245,10 @@ bool TSimu::CallJudge() {
   uint16_t motor = CommandCell(Car->Motor->LastCommand);
   uint16_t steer = CommandCell(Car->SteerMotor->Command);
   const uint16_t lightCount = static_cast<uint16_t>(std::min<size_t>(Readings.size(), 65535));
+  const size_t pixels = Ccd ? static_cast<size_t>(Ccd->Width()) * Ccd->Height() : 0;
+  // The buffers were sized with the car; this only fails when the shared memory cannot
+  // be had at all, and then there is nothing to fill.
+  if (!Module.Reserve(lightCount, pixels)) return false;
   uint8_t* light = Module.LightBuffer();
   std::copy_n(Readings.data(), lightCount, light);
   int32_t w = 0, h = 0;
