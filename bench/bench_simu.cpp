@@ -43,7 +43,7 @@ struct TViews {
         View(present ? QImage(150, 150, QImage::Format_ARGB32) : QImage()),
         Sensors(present ? QImage(300, 110, QImage::Format_ARGB32) : QImage()),
         Ccd(present ? QImage(110, 110, QImage::Format_ARGB32) : QImage()) {}
-  QImage* Ptr(QImage& img) { return img.isNull() ? nullptr : &img; }
+  static QImage* Ptr(QImage& img) { return img.isNull() ? nullptr : &img; }
   QImage Draw, View, Sensors, Ccd;
 };
 
@@ -61,8 +61,6 @@ struct TBench {
   bool Ok = false;
 };
 
-void Fail(benchmark::State& state, const char* what) { state.SkipWithError(what); }
-
 double Median(std::vector<double>& v) {
   if (v.empty()) return 0;
   std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
@@ -72,12 +70,12 @@ double Median(std::vector<double>& v) {
 void Step(benchmark::State& state, const QString& car, const QString& judge) {
   TBench b(false, car, judge);
   if (!b.Ok) {
-    Fail(state, "cannot load the sample files (build the whole project first)");
+    state.SkipWithError("cannot load the sample files (build the whole project first)");
     return;
   }
   for (auto _ : state) {
     if (!b.Sim->Step()) {
-      Fail(state, "Judge call failed");
+      state.SkipWithError("Judge call failed");
       break;
     }
   }
@@ -107,17 +105,17 @@ void BM_StepAndDraw(benchmark::State& state) {
   QTemporaryDir dir;
   const QString car = BuildFullCar(dir);
   if (car.isEmpty()) {
-    Fail(state, "cannot build the car with every sensor (build the whole project first)");
+    state.SkipWithError("cannot build the car with every sensor (build the whole project first)");
     return;
   }
   TBench b(true, car, LightJudge);
   if (!b.Ok) {
-    Fail(state, "cannot load the sample files (build the whole project first)");
+    state.SkipWithError("cannot load the sample files (build the whole project first)");
     return;
   }
   for (int64_t i = 0; i < state.range(0); ++i) {
     if (!b.Sim->Step()) {
-      Fail(state, "Judge call failed");
+      state.SkipWithError("Judge call failed");
       return;
     }
     b.Sim->AddRecord();
@@ -127,7 +125,7 @@ void BM_StepAndDraw(benchmark::State& state) {
   for (auto _ : state) {
     const auto t0 = std::chrono::steady_clock::now();
     if (!b.Sim->Step()) {
-      Fail(state, "Judge call failed");
+      state.SkipWithError("Judge call failed");
       break;
     }
     b.Sim->AddRecord();
