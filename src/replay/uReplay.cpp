@@ -102,7 +102,7 @@ void TReplay::DrawFrame() {
   Track->DrawOverview(false);
   Track->MarkOverviewPoint(Pos, 3);
   Track->DrawDesignView(false);
-  if (Index >= 2) DrawTrail(*Track, Records, Index);  // the trail starts with step 2
+  if (Index >= 2) Trail.Draw(*Track, Records, Index);  // the trail starts with step 2
   Car->Draw();
   if (!Car->LightSensors.empty()) {
     Fill(SensorImage, White);

@@ -13,6 +13,7 @@
 #include "geometry/uVector.h"
 #include "simulation/uRecord.h"
 #include "simulation/uSimuSampling.h"
+#include "simulation/uSimuTrail.h"
 
 namespace k2 {
 
@@ -68,6 +69,9 @@ class TReplay {
   QString TrackFileName;
   QString CarFileName;
   QString JudgeFileName;
+
+ private:
+  TTrail Trail;
 };
 
 }  // namespace k2

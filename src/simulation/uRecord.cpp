@@ -46,7 +46,7 @@ void TRecords::SaveToStream(TStreamWriter& s) const {
 }
 
 bool TRecords::LoadFromStream(TStreamReader& s) {
-  Items.clear();
+  Clear();
   const int32_t sensors = s.ReadInt32();
   const int32_t n = s.ReadInt32();
   if (s.Failed() || sensors < 0 || n < 0 ||
@@ -70,7 +70,7 @@ bool TRecords::LoadFromStream(TStreamReader& s) {
     Items.push_back(std::move(r));
   }
   if (s.Failed()) {
-    Items.clear();
+    Clear();
     return false;
   }
   return true;

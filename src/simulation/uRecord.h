@@ -37,9 +37,15 @@ class TRecords {
  public:
   std::vector<std::unique_ptr<TRecordData>> Items;  // owned, in time order
   int32_t SensorCount = 0;  // reading bytes per record in the file
+  // Changes whenever records are removed or replaced, so that caches built from the
+  // list (the trail) know to start again; appending keeps it.
+  uint64_t Generation = 0;
 
   void Add(std::unique_ptr<TRecordData> r) { Items.push_back(std::move(r)); }
-  void Clear() { Items.clear(); }  // SensorCount stays
+  void Clear() {  // SensorCount stays
+    Items.clear();
+    ++Generation;
+  }
   int32_t Count() const { return static_cast<int32_t>(Items.size()); }
 
   // Each record is written with exactly SensorCount reading bytes (missing ones as 0).

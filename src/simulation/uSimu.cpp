@@ -306,7 +306,7 @@ void TSimu::DrawFrame() {
   Track->DrawOverview(false);
   Track->MarkOverviewPoint(Pos, 3);
   Track->DrawDesignView(false);
-  DrawTrail(*Track, Records, Records.Count() - 1);
+  Trail.Draw(*Track, Records, Records.Count() - 1);
   Car->Draw();
   if (!Car->LightSensors.empty()) {
     Fill(SensorImage, White);

@@ -19,6 +19,7 @@
 #include "simulation/uJudge.h"
 #include "simulation/uRecord.h"
 #include "simulation/uSimuSampling.h"
+#include "simulation/uSimuTrail.h"
 
 namespace k2 {
 
@@ -106,6 +107,7 @@ class TSimu {
 
   std::unique_ptr<TCar> OwnedCar;
   TJudgeModule Module;
+  TTrail Trail;
 };
 
 }  // namespace k2

@@ -16,12 +16,19 @@ namespace k2 {
 namespace {
 
 constexpr QRgb White = 0xFFFFFFFF;
-constexpr QRgb TrailColour = 0xD5FF0000;
 // The work raster is at most this many pixels on a side; a larger sensed area is not
 // a camera any car carries (100 m across at 4 mm per pixel).
 constexpr int32_t MaxWorkSide = 25000;
 // The picture is at most this many pixels; beyond it the rasters are not allocated.
 constexpr int64_t MaxFramePixels = 100'000'000;
+// Pictures up to this size keep a table of their source pixels (4 bytes a pixel).
+constexpr int64_t MaxLookupPixels = 4'000'000;
+
+// The rounded mean of red, green and blue.  A third of a whole number is never
+// exactly a half, so rounding halves to even is plain rounding: (sum + 1) / 3.
+inline uint8_t GreyOf(QRgb c) {
+  return static_cast<uint8_t>((((c >> 16) & 255) + ((c >> 8) & 255) + (c & 255) + 1) / 3);
+}
 
 // Appends an element to `path` in the coordinates of `t`, starting a new figure when
 // `newFigure` is set.
@@ -52,10 +59,7 @@ bool ElementVisible(const TPathElement& e, const TTransformRect& t, int32_t marg
 
 }  // namespace
 
-uint8_t GreyLevel(QRgb c) {
-  const int sum = static_cast<int>(((c >> 16) & 255) + ((c >> 8) & 255) + (c & 255));
-  return static_cast<uint8_t>(RoundHalfEven(sum / 3.0));
-}
+uint8_t GreyLevel(QRgb c) { return GreyOf(c); }
 
 // ---- point sensors ----------------------------------------------------------
 
@@ -178,6 +182,7 @@ bool TCcdCamera::Setup(const TCCDSensor& sensor, const QImage* display) {
   Projective = sensor.HasProjection() && QTransform::quadToQuad(src, dst, workToFrame);
   if (Projective) FrameToWork = workToFrame.inverted(&invertible);
   Projective = Projective && invertible;
+  BuildLookup();
 
   const int32_t dw = display && !display->isNull() ? display->width() : 110;
   const int32_t dh = display && !display->isNull() ? display->height() : 110;
@@ -220,33 +225,52 @@ void TCcdCamera::Render(const TPath& track, TPointF pos, float heading) {
   }
   if (!Figures.isEmpty()) WorkPainter.drawPath(Figures);
 
-  // Nearest-neighbour warp: each picture pixel takes the work pixel its centre maps to.
-  const int32_t fw = CcdFrame.width(), fh = CcdFrame.height();
+  Warp();
+}
+
+int32_t TCcdCamera::SourceIndex(int32_t x, int32_t y) const {
   const QTransform& m = FrameToWork;
-  for (int32_t y = 0; y < fh; ++y) {
-    QRgb* out = reinterpret_cast<QRgb*>(CcdFrame.scanLine(y));
-    const double py = y + 0.5;
-    for (int32_t x = 0; x < fw; ++x) {
-      const double px = x + 0.5;
-      const double wx = m.m11() * px + m.m21() * py + m.m31();
-      const double wy = m.m12() * px + m.m22() * py + m.m32();
-      const double ww = m.m13() * px + m.m23() * py + m.m33();
-      QRgb colour = White;
-      if (ww != 0) {
-        const double sx = std::floor(wx / ww), sy = std::floor(wy / ww);
-        if (sx >= 0 && sy >= 0 && sx < Side && sy < Side)
-          colour = reinterpret_cast<const QRgb*>(CcdWork.constScanLine(static_cast<int>(sy)))[static_cast<int>(sx)];
-      }
-      out[x] = colour;
-    }
+  const double px = x + 0.5, py = y + 0.5;
+  const double wx = m.m11() * px + m.m21() * py + m.m31();
+  const double wy = m.m12() * px + m.m22() * py + m.m32();
+  const double ww = m.m13() * px + m.m23() * py + m.m33();
+  if (ww == 0) return -1;
+  const double sx = std::floor(wx / ww), sy = std::floor(wy / ww);
+  if (!(sx >= 0 && sy >= 0 && sx < Side && sy < Side)) return -1;
+  return static_cast<int32_t>(sy) * Side + static_cast<int32_t>(sx);
+}
+
+void TCcdCamera::BuildLookup() {
+  Lookup.clear();
+  const int64_t pixels = static_cast<int64_t>(CcdFrame.width()) * CcdFrame.height();
+  if (!Projective || pixels > MaxLookupPixels) return;
+  Lookup.resize(static_cast<size_t>(pixels));
+  size_t i = 0;
+  for (int32_t y = 0; y < CcdFrame.height(); ++y)
+    for (int32_t x = 0; x < CcdFrame.width(); ++x) Lookup[i++] = SourceIndex(x, y);
+}
+
+void TCcdCamera::Warp() {
+  // Nearest neighbour: each picture pixel takes the work pixel its centre maps to.
+  // Both rasters are unpadded 32-bit, so a work index is a pixel offset.
+  const QRgb* work = reinterpret_cast<const QRgb*>(CcdWork.constBits());
+  QRgb* out = reinterpret_cast<QRgb*>(CcdFrame.bits());
+  if (!Lookup.empty()) {
+    for (size_t i = 0; i < Lookup.size(); ++i) out[i] = Lookup[i] < 0 ? White : work[Lookup[i]];
+    return;
   }
+  for (int32_t y = 0; y < CcdFrame.height(); ++y)
+    for (int32_t x = 0; x < CcdFrame.width(); ++x) {
+      const int32_t k = SourceIndex(x, y);
+      *out++ = k < 0 ? White : work[k];
+    }
 }
 
 void TCcdCamera::Grey(uint8_t* out) const {
   const int32_t fw = CcdFrame.width(), fh = CcdFrame.height();
   for (int32_t y = 0; y < fh; ++y) {
     const QRgb* row = reinterpret_cast<const QRgb*>(CcdFrame.constScanLine(y));
-    for (int32_t x = 0; x < fw; ++x) *out++ = GreyLevel(row[x]);
+    for (int32_t x = 0; x < fw; ++x) *out++ = GreyOf(row[x]);
   }
 }
 
@@ -256,43 +280,5 @@ void TCcdCamera::DrawTo(QImage* display) const {
   p.setRenderHint(QPainter::SmoothPixmapTransform, false);
   p.drawImage(QRectF(0, 0, CcdFrame.width() * ScaleX, CcdFrame.height() * ScaleY), CcdFrame);
 }
-
-// ---- trail ------------------------------------------------------------------
-
-void DrawTrail(TPath& track, const TRecords& records, int32_t lastIndex) {
-  lastIndex = std::min(lastIndex, records.Count() - 1);
-  if (lastIndex < 1) return;
-  struct TView {
-    QImage* Image;
-    const TTransformRect* T;
-    QPainterPath Path;
-    int32_t Last = -2;  // index of the last segment added
-  } views[2] = {{track.DrawImage, track.DrawTransform.get(), {}, -2},
-                {track.ViewImage, track.ViewTransform.get(), {}, -2}};
-  for (auto& v : views) {
-    if (!v.Image || v.Image->isNull()) continue;
-    for (int32_t i = 1; i <= lastIndex; ++i) {
-      const TRecordData& p = *records.Items[static_cast<size_t>(i - 1)];
-      const TRecordData& q = *records.Items[static_cast<size_t>(i)];
-      if (!v.T->ContainsPoint(MakePointF(q.PosX, q.PosY))) continue;
-      const TPointF a = v.T->WorldToView(MakePointF(p.PosX, p.PosY));
-      const TPointF b = v.T->WorldToView(MakePointF(q.PosX, q.PosY));
-      if (v.Last != i - 1) v.Path.moveTo(a.X, a.Y);
-      v.Path.lineTo(b.X, b.Y);
-      v.Last = i;
-    }
-  }
-  for (int k = 0; k < 2; ++k) {
-    TView& v = views[k];
-    if (v.Path.isEmpty()) continue;
-    QPainter p(v.Image);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    QPen pen(QColor::fromRgba(TrailColour), k == 0 ? 4 : 1, k == 0 ? Qt::DashLine : Qt::SolidLine);
-    p.setPen(pen);
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(v.Path);
-  }
-}
-
 
 }  // namespace k2

@@ -1,8 +1,8 @@
 #pragma once
 // Sensor sampling and the views of a run, shared by the simulation engine and the
 // replay engine: point-sensor readings from the track geometry, the CCD picture
-// rendered from the track and warped onto the camera's pixel grid, the sensor dots,
-// and the trail of recorded positions.
+// rendered from the track and warped onto the camera's pixel grid, and the sensor dots.
+// The trail of recorded positions is uSimuTrail.
 //
 // Everything here works without views: a null raster is skipped, and the readings and
 // the CCD picture never depend on what is drawn into the page's views.
@@ -22,7 +22,6 @@ namespace k2 {
 class TCar;
 class TCCDSensor;
 class TPath;
-class TRecords;
 
 // Grey level of an ARGB colour: the rounded mean of red, green and blue (alpha ignored).
 uint8_t GreyLevel(QRgb c);
@@ -88,10 +87,13 @@ class TCcdCamera {
   TPointF CcdCentre;              // car frame, mm
   QPainter WorkPainter;           // kept active on CcdWork between steps
   QPainterPath Figures;           // reused every step
-};
+  // Work pixel (row * Side + column) seen by each picture pixel, -1 for none; built
+  // once per car for pictures of moderate size.
+  std::vector<int32_t> Lookup;
 
-// Draws the trail of records 0..lastIndex: a dashed 4 px red line in the design view
-// and a solid 1 px one in the overview, through positions inside each view.
-void DrawTrail(TPath& track, const TRecords& records, int32_t lastIndex);
+  int32_t SourceIndex(int32_t x, int32_t y) const;
+  void BuildLookup();
+  void Warp();
+};
 
 }  // namespace k2
