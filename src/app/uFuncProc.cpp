@@ -96,4 +96,16 @@ QMessageBox::StandardButton ConfirmBox(QWidget* owner, const QString& text, cons
                                QMessageBox::Yes | QMessageBox::No);
 }
 
+bool AskToSave(QWidget* owner, const QString& name, const QString& caption,
+               const QString& question, const std::function<bool()>& save) {
+  const QString crlf = QString::fromLatin1(CRLF);
+  const auto answer =
+      AskBox(owner, name + QStringLiteral("未保存。") + crlf + QStringLiteral("是否保存？"),
+             caption, true);
+  if (answer == QMessageBox::Cancel) return false;
+  if (answer == QMessageBox::No || save()) return true;
+  return AskBox(owner, name + QStringLiteral("保存失败！") + crlf + question, caption, false) ==
+         QMessageBox::Yes;
+}
+
 }  // namespace k2

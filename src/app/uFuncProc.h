@@ -8,6 +8,7 @@
 // destroying it.
 #include <QMessageBox>
 #include <QString>
+#include <functional>
 
 class QCoreApplication;
 class QWidget;
@@ -48,6 +49,12 @@ QMessageBox::StandardButton ConfirmBox(QWidget* owner, const QString& text, cons
 // Installs Qt's own Chinese texts (standard buttons, file dialogs) from the Qt
 // translations folder; the translator belongs to `app`.  False when they are missing.
 bool InstallQtTranslations(QCoreApplication& app);
+
+// The unsaved-work prompt of the design pages.  Asks whether to save the document
+// `name` (file name without folder): Cancel stops (false), No goes on (true), Yes calls
+// `save`; when that fails, asks `question` after "保存失败！", and Yes goes on.
+bool AskToSave(QWidget* owner, const QString& name, const QString& caption,
+               const QString& question, const std::function<bool()>& save);
 
 // Line break inside message texts.
 inline const char* const CRLF = "\r\n";

@@ -18,6 +18,7 @@
 #include "car/uSensor.h"
 #include "car/uSensorDesign.h"
 #include "widgets/uGroupBox.h"
+#include "widgets/uPlacement.h"
 #include "widgets/uNumEdit.h"
 #include "widgets/uRasterView.h"
 
@@ -55,37 +56,6 @@ const char* const NewCarName = "新建赛车.kcf";
 QString CarFolder() { return ProgramDir() + QStringLiteral("Car"); }
 QString Filter() { return QtFilter(QString::fromUtf8(CarFilter)); }
 QString CarCaption(const QString& fileName) { return QString::fromUtf8(AppCaption) + fileName; }
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int x, int y,
-                        int w, int h) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setGeometry(x, y, w, h);
-  return b;
-}
-
-TGroupBox* MakeGroup(QWidget* parent, const char* name, const char* title, int x, int y, int w,
-                     int h) {
-  auto* g = new TGroupBox(QString::fromUtf8(title), parent);
-  g->setObjectName(QString::fromLatin1(name));
-  g->setGeometry(x, y, w, h);
-  return g;
-}
-
-// A raster view inside a rounded border; the view's top-left lands on (x, y).
-TRasterView* MakeView(QWidget* parent, const char* name, int x, int y, int w, int h) {
-  auto* border = new QFrame(parent);
-  const QString frameName = QString::fromLatin1(name) + QStringLiteral("Border");
-  border->setObjectName(frameName);
-  border->setGeometry(x - 3, y - 3, w + 6, h + 6);
-  border->setStyleSheet(QStringLiteral("QFrame#%1 { border: 1px solid palette(mid); "
-                                       "border-radius: 4px; }")
-                            .arg(frameName));
-  auto* view = new TRasterView(border);
-  view->setObjectName(QString::fromLatin1(name));
-  view->setGeometry(3, 3, w, h);
-  return view;
-}
 
 // The three parameter groups, row by row.
 const TCarFieldSpec BasicFields[9] = {
@@ -127,15 +97,15 @@ TCarDesignPage::~TCarDesignPage() = default;
 // ---- controls -----------------------------------------------------------------
 
 void TCarDesignPage::BuildControls() {
-  imgCarDraw = MakeView(this, "imgCarDraw", 7, 13, DrawSize, DrawSize);
+  imgCarDraw = PlaceView(this, "imgCarDraw", 7, 13, DrawSize, DrawSize);
   imgCarDraw->SetImage(&DrawRaster);
   BuildParameterGroups();
 
-  grpCarFile = MakeGroup(this, "grpCarFile", "", 780, 6, 158, 145);
-  btnNewCar = MakeButton(grpCarFile, "btnNewCar", "新建", 24, 12, 110, 27);
-  btnOpenCar = MakeButton(grpCarFile, "btnOpenCar", "打开", 24, 45, 110, 27);
-  btnSaveCar = MakeButton(grpCarFile, "btnSaveCar", "保存", 24, 78, 110, 27);
-  btnCloseCar = MakeButton(grpCarFile, "btnCloseCar", "关闭", 24, 111, 110, 27);
+  grpCarFile = PlaceGroup(this, "grpCarFile", "", {780, 6, 158, 145});
+  btnNewCar = PlaceButton(grpCarFile, "btnNewCar", "新建", {24, 12, 110, 27});
+  btnOpenCar = PlaceButton(grpCarFile, "btnOpenCar", "打开", {24, 45, 110, 27});
+  btnSaveCar = PlaceButton(grpCarFile, "btnSaveCar", "保存", {24, 78, 110, 27});
+  btnCloseCar = PlaceButton(grpCarFile, "btnCloseCar", "关闭", {24, 111, 110, 27});
   connect(btnNewCar, &QPushButton::clicked, this, &TCarDesignPage::btnNewCarClick);
   connect(btnOpenCar, &QPushButton::clicked, this, &TCarDesignPage::btnOpenCarClick);
   connect(btnSaveCar, &QPushButton::clicked, this, &TCarDesignPage::btnSaveCarClick);
@@ -146,18 +116,18 @@ void TCarDesignPage::BuildControls() {
 }
 
 void TCarDesignPage::BuildParameterGroups() {
-  grpCarBasic = MakeGroup(this, "grpCarBasic", "基本参数", 316, 6, 246, 312);
+  grpCarBasic = PlaceGroup(this, "grpCarBasic", "基本参数", {316, 6, 246, 312});
   TNumEdit** basic[9] = {&nedtCarLength,     &nedtCarWidth,       &nedtCarTrack,
                          &nedtCarWheelBase,  &nedtCarFrontLength, &nedtCarWheelD,
                          &nedtCarWheelWidth, &nedtCarWeight,      &nedtRatio};
   for (int i = 0; i < 9; ++i)
     *basic[i] = AddField(grpCarBasic, BasicFields[i], i, {146, 60, 26, 31});
-  grpCarMotor = MakeGroup(this, "grpCarMotor", "电机参数", 568, 6, 206, 204);
+  grpCarMotor = PlaceGroup(this, "grpCarMotor", "电机参数", {568, 6, 206, 204});
   TNumEdit** motor[6] = {&nedtMotorURated, &nedtMotorIRated, &nedtMotornRated,
                          &nedtMotorTRated, &nedtMotorRa,     &nedtMotorL};
   for (int i = 0; i < 6; ++i)
     *motor[i] = AddField(grpCarMotor, MotorFields[i], i, {78, 72, 26, 29});
-  grpCarSteer = MakeGroup(this, "grpCarSteer", "舵机参数", 568, 214, 206, 104);
+  grpCarSteer = PlaceGroup(this, "grpCarSteer", "舵机参数", {568, 214, 206, 104});
   TNumEdit** steer[2] = {&nedtMaxSteerAngle, &nedtSteerSpeed};
   for (int i = 0; i < 2; ++i)
     *steer[i] = AddField(grpCarSteer, SteerFields[i], i, {104, 52, 30, 34});
@@ -187,13 +157,13 @@ TNumEdit* TCarDesignPage::AddField(TGroupBox* group, const TCarFieldSpec& f, int
 }
 
 void TCarDesignPage::BuildSensorGroup() {
-  grpCarSensor = MakeGroup(this, "grpCarSensor", "传感器", 509, 322, 429, 275);
+  grpCarSensor = PlaceGroup(this, "grpCarSensor", "传感器", {509, 322, 429, 275});
   cbbSensorKind = new QComboBox(grpCarSensor);
   cbbSensorKind->setObjectName(QStringLiteral("cbbSensorKind"));
   cbbSensorKind->setGeometry(8, 24, 88, 24);
-  btnAddSensor = MakeButton(grpCarSensor, "btnAddSensor", "添加", 8, 58, 88, 27);
-  btnEditSensor = MakeButton(grpCarSensor, "btnEditSensor", "修改", 8, 91, 88, 27);
-  btnDeleteSensor = MakeButton(grpCarSensor, "btnDeleteSensor", "删除", 8, 124, 88, 27);
+  btnAddSensor = PlaceButton(grpCarSensor, "btnAddSensor", "添加", {8, 58, 88, 27});
+  btnEditSensor = PlaceButton(grpCarSensor, "btnEditSensor", "修改", {8, 91, 88, 27});
+  btnDeleteSensor = PlaceButton(grpCarSensor, "btnDeleteSensor", "删除", {8, 124, 88, 27});
   vstSensorList = new TSensorTreeList(grpCarSensor);
   vstSensorList->setObjectName(QStringLiteral("vstSensorList"));
   vstSensorList->setGeometry(104, 22, 317, 245);
@@ -207,10 +177,10 @@ void TCarDesignPage::BuildSensorGroup() {
 }
 
 void TCarDesignPage::BuildTestGroup() {
-  grpCarTest = MakeGroup(this, "grpCarTest", "赛车测试", 7, 322, 496, 275);
-  imgCarSensors = MakeView(grpCarTest, "imgCarSensors", 11, 25, 376, 86);
-  imgCarCCD = MakeView(grpCarTest, "imgCarCCD", 401, 25, 86, 86);
-  imgCarView = MakeView(grpCarTest, "imgCarView", 11, 125, 136, 136);
+  grpCarTest = PlaceGroup(this, "grpCarTest", "赛车测试", {7, 322, 496, 275});
+  imgCarSensors = PlaceView(grpCarTest, "imgCarSensors", 11, 25, 376, 86);
+  imgCarCCD = PlaceView(grpCarTest, "imgCarCCD", 401, 25, 86, 86);
+  imgCarView = PlaceView(grpCarTest, "imgCarView", 11, 125, 136, 136);
   const auto dial = [this](const char* name, const char* caption, int x) {
     auto* d = new QLabel(QString::fromUtf8(caption), grpCarTest);
     d->setObjectName(QString::fromLatin1(name));
@@ -221,10 +191,10 @@ void TCarDesignPage::BuildTestGroup() {
   };
   dgCarTestSpeed = dial("dgCarTestSpeed", "车速 m/s", 158);
   dgCarTestSteer = dial("dgCarTestSteer", "转向 °", 284);
-  btnEnterTest = MakeButton(grpCarTest, "btnEnterTest", "进入测试", 410, 122, 78, 27);
-  btnExitTest = MakeButton(grpCarTest, "btnExitTest", "离开测试", 410, 156, 78, 27);
-  btnStartTest = MakeButton(grpCarTest, "btnStartTest", "开始", 410, 190, 78, 27);
-  btnPauseTest = MakeButton(grpCarTest, "btnPauseTest", "暂停", 410, 224, 78, 27);
+  btnEnterTest = PlaceButton(grpCarTest, "btnEnterTest", "进入测试", {410, 122, 78, 27});
+  btnExitTest = PlaceButton(grpCarTest, "btnExitTest", "离开测试", {410, 156, 78, 27});
+  btnStartTest = PlaceButton(grpCarTest, "btnStartTest", "开始", {410, 190, 78, 27});
+  btnPauseTest = PlaceButton(grpCarTest, "btnPauseTest", "暂停", {410, 224, 78, 27});
 }
 
 // ---- page procedures ----------------------------------------------------------
@@ -378,16 +348,8 @@ void TCarDesignPage::SensorCountCaption() {
 
 bool TCarDesignPage::GuardUnsavedCar(const QString& caption, const QString& question) {
   if (!Main->DocModified || !Main->CurCar) return true;
-  const QString name = FilePart(Main->CurCar->FileName);
-  const QString crlf = QString::fromLatin1(CRLF);
-  const auto answer =
-      AskBox(Main, name + QStringLiteral("未保存。") + crlf + QStringLiteral("是否保存？"),
-             caption, true);
-  if (answer == QMessageBox::Cancel) return false;
-  if (answer == QMessageBox::Yes && !SaveCarInteractive())
-    return AskBox(Main, name + QStringLiteral("保存失败！") + crlf + question, caption, false) ==
-           QMessageBox::Yes;
-  return true;
+  return AskToSave(Main, FilePart(Main->CurCar->FileName), caption, question,
+                   [this] { return SaveCarInteractive(); });
 }
 
 void TCarDesignPage::CloseCarPage() {

@@ -7,6 +7,7 @@
 #include "app/uFuncProc.h"
 #include "car/uCar.h"
 #include "car/uSensor.h"
+#include "widgets/uPlacement.h"
 #include "widgets/uNumEdit.h"
 
 namespace k2 {
@@ -157,18 +158,11 @@ void TSensorTreeList::OnRowFocused(QTreeWidgetItem* item) {
 namespace sensordialog {
 
 QLabel* MakeLabel(QWidget* parent, const char* text, int x, int y) {
-  auto* l = new QLabel(QString::fromUtf8(text), parent);
-  l->move(x, y);
-  l->adjustSize();
-  return l;
+  return PlaceLabel(parent, text, x, y);
 }
 
 TNumEdit* MakeEdit(QWidget* parent, const char* name, int x, int y) {
-  auto* e = new TNumEdit(TNumEdit::TKind::Integer, parent);
-  e->setObjectName(QString::fromLatin1(name));
-  e->SetDisplayFormat(QStringLiteral("0;-0"));
-  e->setGeometry(x, y, EditWidth, 21);
-  return e;
+  return PlaceIntEdit(parent, name, x, y, EditWidth);
 }
 
 TNumEdit* MakeCoordinate(QWidget* parent, const char* name, const char* label, int x, int y) {
@@ -184,10 +178,7 @@ void MakeReadOnly(TNumEdit* edit) {
 }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int x, int y) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setGeometry(x, y, 75, 26);
-  return b;
+  return PlaceButton(parent, name, caption, {x, y, 75, 26});
 }
 
 }  // namespace sensordialog

@@ -16,6 +16,7 @@
 #include "track/uPath.h"
 #include "track/uPathParam.h"
 #include "widgets/uGroupBox.h"
+#include "widgets/uPlacement.h"
 #include "widgets/uNumEdit.h"
 #include "widgets/uRasterView.h"
 
@@ -57,52 +58,6 @@ class TViewBatch {
   TRasterView* B;
 };
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int x, int y,
-                        int w, int h) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-  b->setObjectName(QString::fromLatin1(name));
-  b->setGeometry(x, y, w, h);
-  return b;
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* text, int x, int y) {
-  auto* l = new QLabel(QString::fromUtf8(text), parent);
-  l->move(x, y);
-  l->adjustSize();
-  return l;
-}
-
-TNumEdit* MakeEdit(QWidget* parent, const char* name, int x, int y) {
-  auto* e = new TNumEdit(TNumEdit::TKind::Integer, parent);
-  e->setObjectName(QString::fromLatin1(name));
-  e->SetDisplayFormat(QStringLiteral("0;-0"));
-  e->setGeometry(x, y, 52, 21);
-  return e;
-}
-
-TGroupBox* MakeGroup(QWidget* parent, const char* name, const char* title, int x, int y, int w,
-                     int h) {
-  auto* g = new TGroupBox(QString::fromUtf8(title), parent);
-  g->setObjectName(QString::fromLatin1(name));
-  g->setGeometry(x, y, w, h);
-  return g;
-}
-
-// A raster view inside a rounded border; the view's top-left lands on (x, y).
-TRasterView* MakeView(QWidget* parent, const char* name, int x, int y, int size) {
-  auto* border = new QFrame(parent);
-  const QString frameName = QString::fromLatin1(name) + QStringLiteral("Border");
-  border->setObjectName(frameName);
-  border->setGeometry(x - 3, y - 3, size + 6, size + 6);
-  border->setStyleSheet(QStringLiteral("QFrame#%1 { border: 1px solid palette(mid); "
-                                       "border-radius: 4px; }")
-                            .arg(frameName));
-  auto* view = new TRasterView(border);
-  view->setObjectName(QString::fromLatin1(name));
-  view->setGeometry(3, 3, size, size);
-  return view;
-}
-
 }  // namespace
 
 TPathDesignPage::TPathDesignPage(TwdMain* main, QWidget* parent) : QWidget(parent), Main(main) {
@@ -117,9 +72,9 @@ TPathDesignPage::~TPathDesignPage() = default;
 // ---- controls -----------------------------------------------------------------
 
 void TPathDesignPage::BuildControls() {
-  imgPathDraw = MakeView(this, "imgPathDraw", 7, 13, DesignSize);
+  imgPathDraw = PlaceView(this, "imgPathDraw", 7, 13, DesignSize, DesignSize);
   imgPathDraw->SetImage(&DrawRaster);
-  imgPathView = MakeView(this, "imgPathView", 571, 13, OverviewSize);
+  imgPathView = PlaceView(this, "imgPathView", 571, 13, OverviewSize, OverviewSize);
   imgPathView->SetImage(&ViewRaster);
   connect(imgPathDraw, &TRasterView::MouseDown, this, &TPathDesignPage::imgPathDrawMouseDown);
   connect(imgPathDraw, &TRasterView::MouseMove, this, &TPathDesignPage::imgPathDrawMouseMove);
@@ -127,53 +82,53 @@ void TPathDesignPage::BuildControls() {
   connect(imgPathDraw, &TRasterView::MouseLeave, this, &TPathDesignPage::imgPathDrawMouseLeave);
   connect(imgPathView, &TRasterView::MouseDown, this, &TPathDesignPage::imgPathViewMouseDown);
 
-  grpPathParam = MakeGroup(this, "grpPathParam", "赛道参数", 717, 12, 115, 144);
+  grpPathParam = PlaceGroup(this, "grpPathParam", "赛道参数", {717, 12, 115, 144});
   stxtPathParam = new QLabel(grpPathParam);
   stxtPathParam->setObjectName(QStringLiteral("stxtPathParam"));
   stxtPathParam->setGeometry(8, 22, 103, 72);
   stxtPathParam->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  btnPathParam = MakeButton(grpPathParam, "btnPathParam", "修改", 20, 106, 75, 27);
+  btnPathParam = PlaceButton(grpPathParam, "btnPathParam", "修改", {20, 106, 75, 27});
 
-  grpPathFileProcess = MakeGroup(this, "grpPathFileProcess", "", 838, 12, 90, 145);
-  btnNewPath = MakeButton(grpPathFileProcess, "btnNewPath", "新建", 8, 10, 74, 27);
-  btnOpenPath = MakeButton(grpPathFileProcess, "btnOpenPath", "打开", 8, 43, 74, 27);
-  btnSavePath = MakeButton(grpPathFileProcess, "btnSavePath", "保存", 8, 76, 74, 27);
-  btnClosePath = MakeButton(grpPathFileProcess, "btnClosePath", "关闭", 8, 109, 74, 27);
+  grpPathFileProcess = PlaceGroup(this, "grpPathFileProcess", "", {838, 12, 90, 145});
+  btnNewPath = PlaceButton(grpPathFileProcess, "btnNewPath", "新建", {8, 10, 74, 27});
+  btnOpenPath = PlaceButton(grpPathFileProcess, "btnOpenPath", "打开", {8, 43, 74, 27});
+  btnSavePath = PlaceButton(grpPathFileProcess, "btnSavePath", "保存", {8, 76, 74, 27});
+  btnClosePath = PlaceButton(grpPathFileProcess, "btnClosePath", "关闭", {8, 109, 74, 27});
 
-  grpPathDesignLine = MakeGroup(this, "grpPathDesignLine", "直线", 572, 163, 260, 81);
-  MakeLabel(grpPathDesignLine, "终点坐标：", 10, 22);
-  MakeLabel(grpPathDesignLine, "X:", 8, 50);
-  nedtLineX = MakeEdit(grpPathDesignLine, "nedtLineX", 22, 47);
-  MakeLabel(grpPathDesignLine, "mm", 77, 50);
-  MakeLabel(grpPathDesignLine, "Y:", 106, 50);
-  nedtLineY = MakeEdit(grpPathDesignLine, "nedtLineY", 120, 47);
-  MakeLabel(grpPathDesignLine, "mm", 175, 50);
-  btnLine = MakeButton(grpPathDesignLine, "btnLine", "直线", 206, 44, 48, 27);
+  grpPathDesignLine = PlaceGroup(this, "grpPathDesignLine", "直线", {572, 163, 260, 81});
+  PlaceLabel(grpPathDesignLine, "终点坐标：", 10, 22);
+  PlaceLabel(grpPathDesignLine, "X:", 8, 50);
+  nedtLineX = PlaceIntEdit(grpPathDesignLine, "nedtLineX", 22, 47, 52);
+  PlaceLabel(grpPathDesignLine, "mm", 77, 50);
+  PlaceLabel(grpPathDesignLine, "Y:", 106, 50);
+  nedtLineY = PlaceIntEdit(grpPathDesignLine, "nedtLineY", 120, 47, 52);
+  PlaceLabel(grpPathDesignLine, "mm", 175, 50);
+  btnLine = PlaceButton(grpPathDesignLine, "btnLine", "直线", {206, 44, 48, 27});
 
-  grpPathZoom = MakeGroup(this, "grpPathZoom", "", 838, 163, 92, 120);
-  btnZoomOut = MakeButton(grpPathZoom, "btnZoomOut", "放大", 8, 12, 76, 27);
-  btnZoomDefault = MakeButton(grpPathZoom, "btnZoomDefault", "默认", 8, 46, 76, 27);
-  btnZoomIn = MakeButton(grpPathZoom, "btnZoomIn", "缩小", 8, 80, 76, 27);
+  grpPathZoom = PlaceGroup(this, "grpPathZoom", "", {838, 163, 92, 120});
+  btnZoomOut = PlaceButton(grpPathZoom, "btnZoomOut", "放大", {8, 12, 76, 27});
+  btnZoomDefault = PlaceButton(grpPathZoom, "btnZoomDefault", "默认", {8, 46, 76, 27});
+  btnZoomIn = PlaceButton(grpPathZoom, "btnZoomIn", "缩小", {8, 80, 76, 27});
 
-  grpPathDesignArc = MakeGroup(this, "grpPathDesignArc", "弧", 571, 253, 260, 121);
-  MakeLabel(grpPathDesignArc, "圆心坐标：", 10, 22);
-  MakeLabel(grpPathDesignArc, "X:", 8, 50);
-  nedtArcX = MakeEdit(grpPathDesignArc, "nedtArcX", 22, 47);
-  MakeLabel(grpPathDesignArc, "mm", 77, 50);
-  MakeLabel(grpPathDesignArc, "Y:", 106, 50);
-  nedtArcY = MakeEdit(grpPathDesignArc, "nedtArcY", 120, 47);
-  MakeLabel(grpPathDesignArc, "mm", 175, 50);
-  MakeLabel(grpPathDesignArc, "Alpha:", 8, 86);
-  nedtSweepAngle = MakeEdit(grpPathDesignArc, "nedtSweepAngle", 50, 83);
+  grpPathDesignArc = PlaceGroup(this, "grpPathDesignArc", "弧", {571, 253, 260, 121});
+  PlaceLabel(grpPathDesignArc, "圆心坐标：", 10, 22);
+  PlaceLabel(grpPathDesignArc, "X:", 8, 50);
+  nedtArcX = PlaceIntEdit(grpPathDesignArc, "nedtArcX", 22, 47, 52);
+  PlaceLabel(grpPathDesignArc, "mm", 77, 50);
+  PlaceLabel(grpPathDesignArc, "Y:", 106, 50);
+  nedtArcY = PlaceIntEdit(grpPathDesignArc, "nedtArcY", 120, 47, 52);
+  PlaceLabel(grpPathDesignArc, "mm", 175, 50);
+  PlaceLabel(grpPathDesignArc, "Alpha:", 8, 86);
+  nedtSweepAngle = PlaceIntEdit(grpPathDesignArc, "nedtSweepAngle", 50, 83, 52);
   nedtSweepAngle->SetLimits(-360, 360, true);
-  MakeLabel(grpPathDesignArc, "°", 105, 86);
-  btnArc = MakeButton(grpPathDesignArc, "btnArc", "弧", 206, 80, 48, 27);
+  PlaceLabel(grpPathDesignArc, "°", 105, 86);
+  btnArc = PlaceButton(grpPathDesignArc, "btnArc", "弧", {206, 80, 48, 27});
 
-  grpPathDesignOther = MakeGroup(this, "grpPathDesignOther", "", 838, 288, 89, 85);
-  btnPathClose = MakeButton(grpPathDesignOther, "btnPathClose", "封闭赛道", 8, 12, 73, 27);
-  btnPathDelete = MakeButton(grpPathDesignOther, "btnPathDelete", "删除", 8, 46, 73, 27);
+  grpPathDesignOther = PlaceGroup(this, "grpPathDesignOther", "", {838, 288, 89, 85});
+  btnPathClose = PlaceButton(grpPathDesignOther, "btnPathClose", "封闭赛道", {8, 12, 73, 27});
+  btnPathDelete = PlaceButton(grpPathDesignOther, "btnPathDelete", "删除", {8, 46, 73, 27});
 
-  grpPathList = MakeGroup(this, "grpPathList", "赛道数据：", 575, 380, 353, 190);
+  grpPathList = PlaceGroup(this, "grpPathList", "赛道数据：", {575, 380, 353, 190});
   grpPathList->SetBanner(true);
   lvPathDataList = new QTableWidget(0, 4, grpPathList);
   lvPathDataList->setObjectName(QStringLiteral("lvPathDataList"));
@@ -292,16 +247,8 @@ bool TPathDesignPage::SaveForPrompt() {
 
 bool TPathDesignPage::GuardUnsavedWork(const QString& caption, const QString& question) {
   if (!Main->DocModified || !Main->CurTrack) return true;
-  const QString name = FilePart(Main->CurTrack->FileName);
-  const QString crlf = QString::fromLatin1(CRLF);
-  const auto answer =
-      AskBox(Main, name + QStringLiteral("未保存。") + crlf + QStringLiteral("是否保存？"),
-             caption, true);
-  if (answer == QMessageBox::Cancel) return false;
-  if (answer == QMessageBox::Yes && !SaveForPrompt())
-    return AskBox(Main, name + QStringLiteral("保存失败！") + crlf + question, caption, false) ==
-           QMessageBox::Yes;
-  return true;
+  return AskToSave(Main, FilePart(Main->CurTrack->FileName), caption, question,
+                   [this] { return SaveForPrompt(); });
 }
 
 void TPathDesignPage::ClosePathPage() {

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "track/uPath.h"
+#include "widgets/uPlacement.h"
 #include "widgets/uNumEdit.h"
 
 namespace k2 {
@@ -12,11 +13,7 @@ namespace k2 {
 namespace {
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int x, int y) {
-  auto* l = new QLabel(QString::fromUtf8(text), parent);
-  if (name) l->setObjectName(QString::fromLatin1(name));
-  l->move(x, y);
-  l->adjustSize();
-  return l;
+  return PlaceLabel(parent, text, x, y, name);
 }
 
 TNumEdit* MakeEdit(QWidget* parent, const char* name, TNumEdit::TKind kind, const char* format,
