@@ -11,17 +11,6 @@
 
 namespace k2 {
 
-namespace {
-
-constexpr QRgb DrawBackground = 0xFFE0E0FF;
-constexpr QRgb White = 0xFFFFFFFF;
-
-void Fill(QImage* img, QRgb colour) {
-  if (img && !img->isNull()) img->fill(colour);
-}
-
-}  // namespace
-
 TReplay::TReplay(QImage* drawImage, int32_t drawSpan, QImage* viewImage, int32_t viewSpan,
                  QImage* sensorImage, QImage* ccdImage)
     : Track(std::make_unique<TPath>(drawImage, drawSpan, viewImage, viewSpan)),
@@ -80,40 +69,24 @@ void TReplay::ApplyRecord() {
 }
 
 void TReplay::DrawInitial() {
-  Fill(DrawImage, DrawBackground);
-  Fill(ViewImage, White);
   ApplyRecord();
-  Track->FitOverview();
-  Track->DrawOverview(false);
-  Track->MarkOverviewPoint(Pos, 3);
-  Track->DrawDesignView(false);
+  DrawTrackViews(*Track, Pos);
   Car->Draw();
-  if (!Car->LightSensors.empty()) {
-    Fill(SensorImage, White);
-    DrawSensorDots(SensorImage, SensorDots, Readings);
-  }
-  if (Car->CCDSensor) Fill(CcdImage, White);
+  if (!Car->LightSensors.empty()) DrawSensorDisplay(SensorImage, SensorDots, Readings);
+  if (Car->CCDSensor) FillRaster(CcdImage, WhiteBackground);
 }
 
 void TReplay::DrawFrame() {
-  Fill(DrawImage, DrawBackground);
-  Fill(ViewImage, White);
-  Track->FitOverview();
-  Track->DrawOverview(false);
-  Track->MarkOverviewPoint(Pos, 3);
-  Track->DrawDesignView(false);
+  DrawTrackViews(*Track, Pos);
   if (Index >= 2) Trail.Draw(*Track, Records, Index);  // the trail starts with step 2
   Car->Draw();
-  if (!Car->LightSensors.empty()) {
-    Fill(SensorImage, White);
-    DrawSensorDots(SensorImage, SensorDots, Readings);
-  }
+  if (!Car->LightSensors.empty()) DrawSensorDisplay(SensorImage, SensorDots, Readings);
   if (Ccd) Ccd->DrawTo(CcdImage);
 }
 
 void TReplay::ClearViews() {
   // The rasters keep their size (they belong to the page); emptied means transparent.
-  for (QImage* img : {ViewImage, SensorImage, CcdImage, DrawImage}) Fill(img, 0);
+  for (QImage* img : {ViewImage, SensorImage, CcdImage, DrawImage}) FillRaster(img, 0);
 }
 
 float TReplay::FrontWheelAngle() const { return Car->SteerAngle; }

@@ -15,13 +15,6 @@ namespace k2 {
 
 namespace {
 
-constexpr QRgb DrawBackground = 0xFFE0E0FF;
-constexpr QRgb White = 0xFFFFFFFF;
-
-void Fill(QImage* img, QRgb colour) {
-  if (img && !img->isNull()) img->fill(colour);
-}
-
 bool FileExists(const QString& path) {
   const QFileInfo info(path);
   return !path.isEmpty() && info.exists() && info.isFile();
@@ -154,21 +147,16 @@ bool TSimu::ResetRun() {
 bool TSimu::Prepare() {
   SetInitialHeading();
   const bool reset = ResetRun();
-  Fill(DrawImage, DrawBackground);
-  Fill(ViewImage, White);
   if (TrackLoaded) {
-    Track->FitOverview();
-    Track->DrawOverview(false);
-    Track->MarkOverviewPoint(Pos, 3);
-    Track->DrawDesignView(false);
+    DrawTrackViews(*Track, Pos);
+  } else {
+    FillRaster(DrawImage, MainViewBackground);
+    FillRaster(ViewImage, WhiteBackground);
   }
   if (CarLoaded) {
     Car->Draw();
-    if (!Car->LightSensors.empty()) {
-      Fill(SensorImage, White);
-      DrawSensorDots(SensorImage, SensorDots, Readings);
-    }
-    if (Car->CCDSensor) Fill(CcdImage, White);
+    if (!Car->LightSensors.empty()) DrawSensorDisplay(SensorImage, SensorDots, Readings);
+    if (Car->CCDSensor) FillRaster(CcdImage, WhiteBackground);
     Car->Motor->PrepareModel();
     Car->Motor->SetLoadRatio(Track->Miu);
     Records.SensorCount = static_cast<int32_t>(Car->LightSensors.size());
@@ -300,26 +288,18 @@ bool TSimu::SaveToFile() {
 // ---- views ------------------------------------------------------------------
 
 void TSimu::DrawFrame() {
-  Fill(DrawImage, DrawBackground);
-  Fill(ViewImage, White);
-  Track->FitOverview();
-  Track->DrawOverview(false);
-  Track->MarkOverviewPoint(Pos, 3);
-  Track->DrawDesignView(false);
+  DrawTrackViews(*Track, Pos);
   Trail.Draw(*Track, Records, Records.Count() - 1);
   Car->Draw();
-  if (!Car->LightSensors.empty()) {
-    Fill(SensorImage, White);
-    DrawSensorDots(SensorImage, SensorDots, Readings);
-  }
+  if (!Car->LightSensors.empty()) DrawSensorDisplay(SensorImage, SensorDots, Readings);
   if (Ccd) Ccd->DrawTo(CcdImage);
 }
 
 void TSimu::ClearViews() {
-  Fill(ViewImage, 0);
-  Fill(SensorImage, 0);
-  Fill(CcdImage, 0);
-  if (!TestMode) Fill(DrawImage, 0);
+  FillRaster(ViewImage, 0);
+  FillRaster(SensorImage, 0);
+  FillRaster(CcdImage, 0);
+  if (!TestMode) FillRaster(DrawImage, 0);
   Car->ResetMotion(true);
 }
 

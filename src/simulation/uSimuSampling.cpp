@@ -59,6 +59,25 @@ bool ElementVisible(const TPathElement& e, const TTransformRect& t, int32_t marg
 
 }  // namespace
 
+void FillRaster(QImage* img, QRgb colour) {
+  if (img && !img->isNull()) img->fill(colour);
+}
+
+void DrawTrackViews(TPath& track, TPointF pos) {
+  FillRaster(track.DrawImage, MainViewBackground);
+  FillRaster(track.ViewImage, WhiteBackground);
+  track.FitOverview();
+  track.DrawOverview(false);
+  track.MarkOverviewPoint(pos, 3);
+  track.DrawDesignView(false);
+}
+
+void DrawSensorDisplay(QImage* display, const std::vector<TPointF>& dots,
+                       const std::vector<uint8_t>& readings) {
+  FillRaster(display, WhiteBackground);
+  DrawSensorDots(display, dots, readings);
+}
+
 uint8_t GreyLevel(QRgb c) { return GreyOf(c); }
 
 // ---- point sensors ----------------------------------------------------------

@@ -23,6 +23,18 @@ class TCar;
 class TCCDSensor;
 class TPath;
 
+// Background colours of the run views.
+constexpr QRgb MainViewBackground = 0xFFE0E0FF;
+constexpr QRgb WhiteBackground = 0xFFFFFFFF;
+// Fills a raster; a null raster (no view) is skipped.
+void FillRaster(QImage* img, QRgb colour);
+// Clears both track views and draws the track around `pos`: the overview fitted and
+// drawn without frame, `pos` marked on it, and the design view without axes.
+void DrawTrackViews(TPath& track, TPointF pos);
+// Clears the sensor display and draws the dots.
+void DrawSensorDisplay(QImage* display, const std::vector<TPointF>& dots,
+                       const std::vector<uint8_t>& readings);
+
 // Grey level of an ARGB colour: the rounded mean of red, green and blue (alpha ignored).
 uint8_t GreyLevel(QRgb c);
 

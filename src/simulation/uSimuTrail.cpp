@@ -27,6 +27,19 @@ TPointF PosOf(const TRecordData& r) { return MakePointF(r.PosX, r.PosY); }
 
 bool Usable(const QImage* img) { return img && !img->isNull(); }
 
+// Adds the segment ending at record i when record i lies inside the view of `t`; a
+// segment that does not follow the last one added (`last`) starts a new figure.
+void AddSegment(QPainterPath& path, const TTransformRect& t, const TRecords& records, int32_t i,
+                int32_t& last) {
+  const TPointF q = PosOf(*records.Items[static_cast<size_t>(i)]);
+  if (!t.ContainsPoint(q)) return;
+  const TPointF a = t.WorldToView(PosOf(*records.Items[static_cast<size_t>(i - 1)]));
+  const TPointF b = t.WorldToView(q);
+  if (last != i - 1) path.moveTo(a.X, a.Y);
+  path.lineTo(b.X, b.Y);
+  last = i;
+}
+
 }  // namespace
 
 void TTrail::Draw(TPath& track, const TRecords& records, int32_t lastIndex) {
@@ -73,16 +86,8 @@ void TTrail::DrawDesign(TPath& track, const TRecords& records, int32_t lastIndex
 
   Path.clear();
   int32_t last = -2;
-  for (int32_t i : Near) {
-    if (i < 1 || i > lastIndex) continue;
-    const TPointF q = PosOf(*records.Items[static_cast<size_t>(i)]);
-    if (!t.ContainsPoint(q)) continue;
-    const TPointF a = t.WorldToView(PosOf(*records.Items[static_cast<size_t>(i - 1)]));
-    const TPointF b = t.WorldToView(q);
-    if (last != i - 1) Path.moveTo(a.X, a.Y);
-    Path.lineTo(b.X, b.Y);
-    last = i;
-  }
+  for (int32_t i : Near)
+    if (i >= 1 && i <= lastIndex) AddSegment(Path, t, records, i, last);
   if (Path.isEmpty()) return;
   QPainter p(track.DrawImage);
   p.setRenderHint(QPainter::Antialiasing, false);
@@ -107,15 +112,7 @@ void TTrail::DrawOverview(TPath& track, const TRecords& records, int32_t lastInd
   if (lastIndex > LayerLast) {
     Path.clear();
     int32_t last = -2;
-    for (int32_t i = LayerLast + 1; i <= lastIndex; ++i) {
-      const TPointF q = PosOf(*records.Items[static_cast<size_t>(i)]);
-      if (!t.ContainsPoint(q)) continue;
-      const TPointF a = t.WorldToView(PosOf(*records.Items[static_cast<size_t>(i - 1)]));
-      const TPointF b = t.WorldToView(q);
-      if (last != i - 1) Path.moveTo(a.X, a.Y);
-      Path.lineTo(b.X, b.Y);
-      last = i;
-    }
+    for (int32_t i = LayerLast + 1; i <= lastIndex; ++i) AddSegment(Path, t, records, i, last);
     if (!Path.isEmpty()) {
       // Source mode stores the trail colour itself, so that segments drawn over each
       // other stay one layer of translucent red, as one stroke of the whole path is.
