@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <cstdlib>
 
+#include "cli/CliTestSupport.h"
 #include "common/TestSupport.h"
 
 namespace k2 {
@@ -25,29 +26,14 @@ const char DesignCar[] = R"({"type":"car",
     "TopLeft":{"X":-50,"Y":200},"TopRight":{"X":50,"Y":200},
     "BottomRight":{"X":30,"Y":100},"BottomLeft":{"X":-30,"Y":100}}})";
 
-struct TRun {
-  int Code = -1;
-  QByteArray Out;
-  QString Err;
-};
+using TRun = clitest::TCliResult;
 
 class CliCarTest : public ::testing::Test {
  protected:
   QString File(const char* name) const { return Dir.Path(QString::fromLatin1(name)); }
 
   // Runs the tool with the temp folder's settings file (absent unless a test writes it).
-  TRun Run(const QStringList& args) const {
-    QProcess p;
-    p.setWorkingDirectory(Dir.Dir());
-    p.start(test::BinDir() + QStringLiteral("/kurvino2-cli"),
-            QStringList{QStringLiteral("--settings"), File("Kurvino2.ini")} + args);
-    EXPECT_TRUE(p.waitForFinished(30000));
-    TRun r;
-    r.Code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.Out = p.readAllStandardOutput();
-    r.Err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-  }
+  TRun Run(const QStringList& args) const { return clitest::RunCliIn(Dir.Dir(), args); }
 
   // Writes a JSON document and builds it; the exit code.
   int Build(const QByteArray& json, const char* out) const {

@@ -1,6 +1,7 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
+#include "cli/CliTestSupport.h"
 #include "common/TestSupport.h"
 
 namespace k2::clitest {
@@ -14,6 +15,19 @@ int RunCli(const QStringList& args, QString* out, QString* err) {
   *out = QString::fromUtf8(p.readAllStandardOutput());
   *err = QString::fromUtf8(p.readAllStandardError());
   return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+TCliResult RunCliIn(const QString& dir, const QStringList& args) {
+  QProcess p;
+  p.setWorkingDirectory(dir);
+  p.start(test::BinDir() + QStringLiteral("/kurvino2-cli"),
+          QStringList{QStringLiteral("--settings"), dir + QStringLiteral("/Kurvino2.ini")} + args);
+  TCliResult r;
+  if (!p.waitForFinished(30000)) return r;
+  r.Code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  r.Out = p.readAllStandardOutput();
+  r.Err = QString::fromUtf8(p.readAllStandardError());
+  return r;
 }
 
 namespace {

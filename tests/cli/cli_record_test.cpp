@@ -7,16 +7,13 @@
 #include <QJsonObject>
 #include <QProcess>
 
+#include "cli/CliTestSupport.h"
 #include "common/TestSupport.h"
 
 namespace k2 {
 namespace {
 
-struct TRun {
-  int Code = -1;
-  QByteArray Out;
-  QString Err;
-};
+using TRun = clitest::TCliResult;
 
 // The record of a run with 8 point sensors and 3 steps, on a track of one line, with
 // a car without a CCD sensor and file names of 9, 8 and 9 bytes.
@@ -40,18 +37,7 @@ class CliRecordTest : public ::testing::Test {
  protected:
   QString File(const char* name) const { return Dir.Path(QString::fromUtf8(name)); }
 
-  TRun Cli(const QStringList& args) const {
-    QProcess p;
-    p.setWorkingDirectory(Dir.Dir());
-    p.start(test::BinDir() + QStringLiteral("/kurvino2-cli"),
-            QStringList{QStringLiteral("--settings"), File("Kurvino2.ini")} + args);
-    EXPECT_TRUE(p.waitForFinished(30000));
-    TRun r;
-    r.Code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.Out = p.readAllStandardOutput();
-    r.Err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-  }
+  TRun Cli(const QStringList& args) const { return clitest::RunCliIn(Dir.Dir(), args); }
 
   TRun Build(const QByteArray& json, const char* out) const {
     test::WriteFile(File("in.json"), json);
