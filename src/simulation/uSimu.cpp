@@ -94,6 +94,7 @@ void TSimu::SetupSensorArrays() {
   Readings.assign(n, 0);
   SensorPoints.assign(n, TPointF{});
   SensorDots.assign(n, TPointF{});
+  SensorPolars(*Car, Polars);
   if (n == 0) return;
   const int32_t w = SensorImage && !SensorImage->isNull() ? SensorImage->width() : 300;
   const int32_t h = SensorImage && !SensorImage->isNull() ? SensorImage->height() : 110;
@@ -178,7 +179,7 @@ bool TSimu::Step() {
   UpdatePosition();
   UpdateWarp();
   UpdateSpeed();
-  PlaceSensorPoints(*Car, Pos, Car->Heading, SensorPoints);
+  PlaceSensorPoints(Polars, Pos, Car->Heading, SensorPoints);
   ReadLightSensors(*Track, *Car, SensorPoints, Readings);
   if (Ccd) Ccd->Render(*Track, Pos, Car->Heading);
   Car->StepActuators();  // the motor advances a second time here

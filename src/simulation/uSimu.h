@@ -108,6 +108,7 @@ class TSimu {
   std::unique_ptr<TCar> OwnedCar;
   TJudgeModule Module;
   TTrail Trail;
+  std::vector<TPolar> Polars;  // the point sensors' sensed points, fixed per car
 };
 
 }  // namespace k2

@@ -128,15 +128,25 @@ void DrawSensorDots(QImage* display, const std::vector<TPointF>& dots,
   }
 }
 
-void PlaceSensorPoints(const TCar& car, TPointF pos, float heading, std::vector<TPointF>& points) {
-  points.resize(car.LightSensors.size());
+TPolar PolarOf(TPointF p) {
+  const double x = p.X, y = p.Y;
+  return TPolar{std::hypot(x, y), std::atan2(y, x)};
+}
+
+void SensorPolars(const TCar& car, std::vector<TPolar>& polars) {
+  polars.resize(car.LightSensors.size());
+  for (size_t i = 0; i < polars.size(); ++i)
+    polars[i] = PolarOf(MakePointF(static_cast<float>(car.LightSensors[i]->SenseX),
+                                   static_cast<float>(car.LightSensors[i]->SenseY)));
+}
+
+void PlaceSensorPoints(const std::vector<TPolar>& polars, TPointF pos, float heading,
+                       std::vector<TPointF>& points) {
+  points.resize(polars.size());
   const double h = heading * DegToRad;
   for (size_t i = 0; i < points.size(); ++i) {
-    const double x = car.LightSensors[i]->SenseX, y = car.LightSensors[i]->SenseY;
-    const double r = std::hypot(x, y);
-    const double b = std::atan2(y, x);
-    points[i].X = static_cast<float>(pos.X + r * std::cos(h + b));
-    points[i].Y = static_cast<float>(pos.Y + r * std::sin(h + b));
+    points[i].X = static_cast<float>(pos.X + polars[i].R * std::cos(h + polars[i].B));
+    points[i].Y = static_cast<float>(pos.Y + polars[i].R * std::sin(h + polars[i].B));
   }
 }
 
@@ -208,7 +218,7 @@ bool TCcdCamera::Setup(const TCCDSensor& sensor, const QImage* display) {
   // Both factors divide by the picture's width: the square display keeps proportions.
   ScaleX = static_cast<double>(dw) / sensor.PixelWidth;
   ScaleY = static_cast<double>(dh) / sensor.PixelWidth;
-  CcdCentre = MakePointF((rect.Left + rect.Right) / 2, (rect.Top + rect.Bottom) / 2);
+  CcdCentre = PolarOf(MakePointF((rect.Left + rect.Right) / 2, (rect.Top + rect.Bottom) / 2));
   if (!WorkPainter.begin(&CcdWork)) return false;
   WorkPainter.setRenderHint(QPainter::Antialiasing, false);
   return true;
@@ -227,8 +237,7 @@ void TCcdCamera::Render(const TPath& track, TPointF pos, float heading) {
   WorkPainter.rotate(heading);  // clockwise on the raster: the car's forward points up
   WorkPainter.translate(-half, -half);
 
-  const double r = std::hypot(static_cast<double>(CcdCentre.X), static_cast<double>(CcdCentre.Y));
-  const double b = std::atan2(static_cast<double>(CcdCentre.Y), static_cast<double>(CcdCentre.X));
+  const double r = CcdCentre.R, b = CcdCentre.B;
   const double hr = heading * DegToRad;
   const TPointF c = MakePointF(static_cast<float>(pos.X + r * std::cos(hr + b)),
                                static_cast<float>(pos.Y + r * std::sin(hr + b)));

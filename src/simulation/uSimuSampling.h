@@ -50,8 +50,17 @@ void LayoutSensorDots(const TCar& car, const TRectF& bounds, int32_t width, int3
 void DrawSensorDots(QImage* display, const std::vector<TPointF>& dots,
                     const std::vector<uint8_t>& readings);
 
-// World positions of the sensed points of the car's point sensors at pos / heading.
-void PlaceSensorPoints(const TCar& car, TPointF pos, float heading, std::vector<TPointF>& points);
+// A sensed point in polar form about the car's reference point: distance (mm) and
+// direction (radians from the car's X axis).  Fixed for a car, so worked out once.
+struct TPolar {
+  double R = 0;
+  double B = 0;
+};
+TPolar PolarOf(TPointF carPoint);
+void SensorPolars(const TCar& car, std::vector<TPolar>& polars);
+// World positions of the sensed points at pos / heading.
+void PlaceSensorPoints(const std::vector<TPolar>& polars, TPointF pos, float heading,
+                       std::vector<TPointF>& points);
 // Readings of the point sensors at `points`: 255, lowered by every element of the
 // track to the value the nearest element gives (0 on the line for a discrete sensor,
 // proportional to the distance for a continuous one).
@@ -96,7 +105,7 @@ class TCcdCamera {
   bool Projective = false;
   QRectF Source;
   double ScaleX = 1, ScaleY = 1;  // frame -> display
-  TPointF CcdCentre;              // car frame, mm
+  TPolar CcdCentre;               // centre of SenseRect, car frame
   QPainter WorkPainter;           // kept active on CcdWork between steps
   QPainterPath Figures;           // reused every step
   // Work pixel (row * Side + column) seen by each picture pixel, -1 for none; built

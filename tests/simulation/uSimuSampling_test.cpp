@@ -93,8 +93,10 @@ TEST(Readings, SensedPointsTurnWithTheCar) {
     TPointF First, Second;
   } cases[] = {{0, {10, 120}, {60, 20}}, {90, {-90, 20}, {10, 70}}, {-90, {110, 20}, {10, -30}}};
   for (const TCase& c : cases) {
+    std::vector<TPolar> polars;
+    SensorPolars(car, polars);
     std::vector<TPointF> points;
-    PlaceSensorPoints(car, MakePointF(10, 20), c.Heading, points);
+    PlaceSensorPoints(polars, MakePointF(10, 20), c.Heading, points);
     ASSERT_EQ(points.size(), 2u);
     EXPECT_NEAR(points[0].X, c.First.X, 1e-3) << c.Heading;
     EXPECT_NEAR(points[0].Y, c.First.Y, 1e-3) << c.Heading;
