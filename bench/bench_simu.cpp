@@ -84,10 +84,18 @@ void Step(benchmark::State& state, const QString& car, const QString& judge) {
 }
 
 void BM_Step_Light8(benchmark::State& state) { Step(state, Light8Car, LightJudge); }
-BENCHMARK(BM_Step_Light8)->Name("BM_Step/Light8")->MinTime(2.0)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Step_Light8)
+    ->Name("BM_Step/Light8")
+    ->MinTime(2.0)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_Step_Ccd(benchmark::State& state) { Step(state, CcdCar, CcdJudge); }
-BENCHMARK(BM_Step_Ccd)->Name("BM_Step/CCD128x32")->MinTime(2.0)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Step_Ccd)
+    ->Name("BM_Step/CCD128x32")
+    ->MinTime(2.0)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 
 // The Light8 car with the CCD sensor of CCD128x32 added, saved into `dir`.
 QString BuildFullCar(const QTemporaryDir& dir) {
@@ -136,7 +144,13 @@ void BM_StepAndDraw(benchmark::State& state) {
   }
   state.counters["median_ms"] = Median(ms);
 }
-BENCHMARK(BM_StepAndDraw)->Arg(0)->Arg(6000)->Arg(60000)->MinTime(2.0)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StepAndDraw)
+    ->Arg(0)
+    ->Arg(6000)
+    ->Arg(60000)
+    ->MinTime(2.0)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

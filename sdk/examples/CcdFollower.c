@@ -127,8 +127,8 @@ static double MeanCurvature(const unsigned char *ccdData, int width, int height,
   for (int row = 0; row < height; ++row) {
     double column = LineColumn(ccdData + (long)row * width, width);
     if (column < 0) continue;
-    double u = (column + 0.5) / width;  /* 0 at the left edge, 1 at the right edge */
-    double v = (row + 0.5) / height;    /* 0 at the far edge, 1 at the near edge */
+    double u = (column + 0.5) / width; /* 0 at the left edge, 1 at the right edge */
+    double v = (row + 0.5) / height;   /* 0 at the far edge, 1 at the near edge */
     double x = (2 * u - 1) * FAR_HALF_WIDTH_MM / (1 + k * v);
     double y = (FAR_Y_MM + (NEAR_Y_MM * (1 + k) - FAR_Y_MM) * v) / (1 + k * v);
     sum += 2 * x / (x * x + y * y);
@@ -145,9 +145,8 @@ void Judge(int speed, const unsigned char *lightData, unsigned short lightCount,
   (void)lightCount;
 
   int rows = 0;
-  double curvature = ccdWidth > 0 && ccdHeight > 0
-                         ? MeanCurvature(ccdData, ccdWidth, ccdHeight, &rows)
-                         : 0;
+  double curvature =
+      ccdWidth > 0 && ccdHeight > 0 ? MeanCurvature(ccdData, ccdWidth, ccdHeight, &rows) : 0;
   double angle;
   if (rows > 0) {
     LastCurvature = curvature;

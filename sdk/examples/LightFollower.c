@@ -72,7 +72,7 @@
 #define SENSOR_ROW_HALF_WIDTH_MM 98.0 /* the outermost sensors sit at X = -98 and +98 */
 #define LOOK_AHEAD_MM 350.0           /* Y of the sensed points */
 #define WHEEL_BASE_MM 190.0
-#define MAX_STEER_DEG 40.0            /* the servo's largest angle */
+#define MAX_STEER_DEG 40.0 /* the servo's largest angle */
 
 /* 16 % of the rated voltage: about 1 m/s. */
 #define DRIVE_COMMAND 10500

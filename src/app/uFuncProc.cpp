@@ -16,14 +16,15 @@ QString FilterSuffix(const QString& filter) {
   const int star = filter.indexOf(QStringLiteral("*."));
   if (star < 0) return QString();
   QString suffix;
-  for (int i = star + 2; i < filter.size() && filter[i].isLetterOrNumber(); ++i) suffix += filter[i];
+  for (int i = star + 2; i < filter.size() && filter[i].isLetterOrNumber(); ++i)
+    suffix += filter[i];
   return suffix;
 }
 
 class TQtDialogs : public IDialogService {
  public:
-  QMessageBox::StandardButton ShowMessage(QWidget* owner, const QString& text,
-                                          const QString& title, QMessageBox::Icon icon,
+  QMessageBox::StandardButton ShowMessage(QWidget* owner, const QString& text, const QString& title,
+                                          QMessageBox::Icon icon,
                                           QMessageBox::StandardButtons buttons) override {
     QMessageBox box(icon, title, text, buttons, owner);
     return static_cast<QMessageBox::StandardButton>(box.exec());
@@ -96,8 +97,8 @@ QMessageBox::StandardButton ConfirmBox(QWidget* owner, const QString& text, cons
                                QMessageBox::Yes | QMessageBox::No);
 }
 
-bool AskToSave(QWidget* owner, const QString& name, const QString& caption,
-               const QString& question, const std::function<bool()>& save) {
+bool AskToSave(QWidget* owner, const QString& name, const QString& caption, const QString& question,
+               const std::function<bool()>& save) {
   const QString crlf = QString::fromLatin1(CRLF);
   const auto answer =
       AskBox(owner, name + QStringLiteral("未保存。") + crlf + QStringLiteral("是否保存？"),

@@ -53,8 +53,8 @@ bool InstallQtTranslations(QCoreApplication& app);
 // The unsaved-work prompt of the design pages.  Asks whether to save the document
 // `name` (file name without folder): Cancel stops (false), No goes on (true), Yes calls
 // `save`; when that fails, asks `question` after "保存失败！", and Yes goes on.
-bool AskToSave(QWidget* owner, const QString& name, const QString& caption,
-               const QString& question, const std::function<bool()>& save);
+bool AskToSave(QWidget* owner, const QString& name, const QString& caption, const QString& question,
+               const std::function<bool()>& save);
 
 // Line break inside message texts.
 inline const char* const CRLF = "\r\n";

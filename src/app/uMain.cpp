@@ -106,8 +106,8 @@ void TwdMain::BuildMenus() {
   connect(actSetOption, &QAction::triggered, this, &TwdMain::actSetOptionExecute);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
-  QAction* actHelp = help->addAction(style()->standardIcon(QStyle::SP_DialogHelpButton),
-                                     QStringLiteral("帮助"));
+  QAction* actHelp =
+      help->addAction(style()->standardIcon(QStyle::SP_DialogHelpButton), QStringLiteral("帮助"));
   actHelp->setObjectName(QStringLiteral("actHelp"));
   connect(actHelp, &QAction::triggered, this, &TwdMain::actHelpExecute);
   help->addSeparator();

@@ -28,15 +28,15 @@ namespace {
 enum TPage { PageTrack, PageCarBasic, PageMotor, PageSteer, PageRules };
 
 struct TFieldDef {
-  const char* Name;   // objectName of the edit
+  const char* Name;  // objectName of the edit
   const char* Label;
-  const char* Unit;   // "" for none
+  const char* Unit;  // "" for none
   TPage Page;
   const char* Section;
   const char* Key;
-  int Decimals;       // digits after the point in the display; 0 for integer fields
+  int Decimals;  // digits after the point in the display; 0 for integer fields
   double Maximum;
-  bool Limited;       // only 0..Maximum is accepted; otherwise any value of the kind
+  bool Limited;  // only 0..Maximum is accepted; otherwise any value of the kind
 };
 
 // In the order of the pages, top to bottom.  The order of writing is SettingKeys'.
@@ -247,12 +247,18 @@ void TwdOption::FocusNext(int index) {
   const int next = index + 1;
   if (next >= FieldCount) return;
   switch (FieldDefs[next].Page) {
-    case PageTrack: pcOption->setCurrentIndex(0); break;
-    case PageCarBasic: case PageMotor: case PageSteer:
+    case PageTrack:
+      pcOption->setCurrentIndex(0);
+      break;
+    case PageCarBasic:
+    case PageMotor:
+    case PageSteer:
       pcOption->setCurrentIndex(1);
       pcCarParam->setCurrentIndex(FieldDefs[next].Page - PageCarBasic);
       break;
-    case PageRules: pcOption->setCurrentIndex(2); break;
+    case PageRules:
+      pcOption->setCurrentIndex(2);
+      break;
   }
   QLineEdit* e = Fields[static_cast<size_t>(next)].Edit;
   e->setFocus(Qt::TabFocusReason);

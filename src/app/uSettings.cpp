@@ -116,8 +116,7 @@ double TIniFile::ReadFloat(const QString& section, const QString& key, double de
   return Lookup(section, key, text) && ParseFloat(text, v) ? v : def;
 }
 
-QString TIniFile::ReadString(const QString& section, const QString& key,
-                             const QString& def) const {
+QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const {
   QString text;
   return Lookup(section, key, text) ? text : def;
 }
@@ -232,8 +231,8 @@ double ReadModelFloat(const TIniFile& ini, const char* section, const char* key)
 TRules ReadRules(const QString& path) {
   const TIniFile ini(path);
   TRules r;
-  r.MaxSensorCount = ini.ReadInteger(SecRules, QStringLiteral("MaxSensorCount"),
-                                     DefaultMaxSensorCount);
+  r.MaxSensorCount =
+      ini.ReadInteger(SecRules, QStringLiteral("MaxSensorCount"), DefaultMaxSensorCount);
   r.MinPathR = ini.ReadInteger(SecRules, QStringLiteral("MinPathR"), DefaultMinPathR);
   return r;
 }

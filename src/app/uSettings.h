@@ -41,8 +41,8 @@ class TIniFile {
   bool Lookup(const QString& section, const QString& key, QString& value) const;
 
   QString FilePath;
-  QStringList Lines;                            // without their line ends
-  QString LineBreak = QStringLiteral("\n");    // the file's own, "\r\n" or "\n"
+  QStringList Lines;                         // without their line ends
+  QString LineBreak = QStringLiteral("\n");  // the file's own, "\r\n" or "\n"
   bool Exists = false;
 };
 

@@ -17,7 +17,10 @@ class TStreamWriter {
   void WriteInt32(int32_t v);
   void WriteUInt8(uint8_t v);
   void WriteFloat(float v);
-  void WritePoint(TPointF p) { WriteFloat(p.X); WriteFloat(p.Y); }
+  void WritePoint(TPointF p) {
+    WriteFloat(p.X);
+    WriteFloat(p.Y);
+  }
   void WriteRect(const TRectF& r);
   void WriteBytes(const char* data, int size);
   void WriteBytes(const QByteArray& b) { WriteBytes(b.constData(), static_cast<int>(b.size())); }

@@ -47,10 +47,10 @@ class TwdCCDSensorParams : public QDialog {
   TNumEdit* nedtAssembleX = nullptr;    // mm
   TNumEdit* nedtAssembleY = nullptr;
   TNumEdit* nedtAssembleZ = nullptr;
-  TNumEdit* nedtAlpha = nullptr;        // 1..90 degrees
-  TNumEdit* nedtSenseX = nullptr;       // read-only
-  TNumEdit* nedtSenseY = nullptr;       // read-only
-  TNumEdit* nedtTopLeftX = nullptr;     // corners, mm
+  TNumEdit* nedtAlpha = nullptr;     // 1..90 degrees
+  TNumEdit* nedtSenseX = nullptr;    // read-only
+  TNumEdit* nedtSenseY = nullptr;    // read-only
+  TNumEdit* nedtTopLeftX = nullptr;  // corners, mm
   TNumEdit* nedtTopLeftY = nullptr;
   TNumEdit* nedtBottomLeftX = nullptr;
   TNumEdit* nedtBottomLeftY = nullptr;

@@ -114,8 +114,8 @@ void TCar::WriteCarRecord(TStreamWriter& s) const {
 }
 
 bool TCar::ReadCarRecord(TStreamReader& s) {
-  for (int32_t* v : {&Weight, &Length, &Width, &WheelBase, &Track, &FrontLength, &WheelD,
-                     &WheelWidth})
+  for (int32_t* v :
+       {&Weight, &Length, &Width, &WheelBase, &Track, &FrontLength, &WheelD, &WheelWidth})
     *v = s.ReadInt32();
   const int32_t n = s.ReadInt32();
   // Each point sensor takes a whole record, so a larger count cannot be genuine.

@@ -47,8 +47,8 @@ struct TCarFieldColumns {
 
 namespace {
 
-constexpr int DrawSize = 300;  // pixels of imgCarDraw
-constexpr int DrawSpan = 1500; // mm across imgCarDraw
+constexpr int DrawSize = 300;   // pixels of imgCarDraw
+constexpr int DrawSpan = 1500;  // mm across imgCarDraw
 constexpr QRgb DrawBackground = 0xFFFFFFFF;
 const char* const CarFilter = "赛车文件(*.kcf)|*.kcf";
 const char* const NewCarName = "新建赛车.kcf";

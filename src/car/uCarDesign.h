@@ -75,7 +75,7 @@ class TCarDesignPage : public QWidget {
   void EnableCarEditing(bool on);
   // The raster shown by imgCarDraw; cars of this page draw into it.
   QImage* CarRaster() { return &DrawRaster; }
-  TRasterView* imgCarDraw = nullptr;     // 300 x 300
+  TRasterView* imgCarDraw = nullptr;  // 300 x 300
   TGroupBox* grpCarTest = nullptr;
   TRasterView* imgCarSensors = nullptr;  // 376 x 86
   TRasterView* imgCarCCD = nullptr;      // 86 x 86

@@ -85,8 +85,8 @@ void TCar::DrawSensors(QPainter& p) const {
 void TCar::DrawLightSensor(QPainter& p, const TLightSensor& s) const {
   const double r = LightSensorDotSize / 2;
   p.setBrush(Argb(LightSensorColor));
-  p.drawEllipse(QRectF(Pix(s.SenseX) - r, -Pix(s.SenseY) - r, LightSensorDotSize,
-                       LightSensorDotSize));
+  p.drawEllipse(
+      QRectF(Pix(s.SenseX) - r, -Pix(s.SenseY) - r, LightSensorDotSize, LightSensorDotSize));
 }
 
 void TCar::DrawCCDSensor(QPainter& p, const TCCDSensor& s) const {

@@ -34,9 +34,9 @@ class TwdLisghtSensorParams : public QDialog {
   TNumEdit* nedtAssembleX = nullptr;   // mm
   TNumEdit* nedtAssembleY = nullptr;
   TNumEdit* nedtAssembleZ = nullptr;
-  TNumEdit* nedtBeta = nullptr;        // 0..89 degrees
-  TNumEdit* nedtSenseX = nullptr;      // read-only
-  TNumEdit* nedtSenseY = nullptr;      // read-only
+  TNumEdit* nedtBeta = nullptr;    // 0..89 degrees
+  TNumEdit* nedtSenseX = nullptr;  // read-only
+  TNumEdit* nedtSenseY = nullptr;  // read-only
   QPushButton* btnOK = nullptr;
   QPushButton* btnCancel = nullptr;
 

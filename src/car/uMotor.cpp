@@ -41,9 +41,9 @@ void TMotor::PrepareModel() {
   const double root = std::sqrt(static_cast<double>(disc));
   Root1 = static_cast<float>((root - invTe) * 0.5);
   Root2 = static_cast<float>((-invTe - root) * 0.5);
-  FirstOrderFallback = !(std::isfinite(te) && te > 0 && std::isfinite(tm) && tm > 0 &&
-                         std::isfinite(disc) && disc >= 0 && std::isfinite(Root1) &&
-                         std::isfinite(Root2) && Root1 < 0 && Root2 < 0);
+  FirstOrderFallback =
+      !(std::isfinite(te) && te > 0 && std::isfinite(tm) && tm > 0 && std::isfinite(disc) &&
+        disc >= 0 && std::isfinite(Root1) && std::isfinite(Root2) && Root1 < 0 && Root2 < 0);
   if (!FirstOrderFallback) return;
   float r = std::isfinite(te) && te > 0 ? static_cast<float>(-1 / (2.0 * te)) : 0.0f;
   if (!std::isfinite(r) || !(r < 0)) r = -1 / MotorFallbackTimeConstant;

@@ -39,23 +39,23 @@ class TMotor {
   float WeightForce = 0;    // N, set by the car
   float WheelDiameter = 0;  // m, set by the car
   // Rating plate (the persistent parameters).
-  float TRated = 0;         // N·m
-  float URated = 0;         // V
-  float IRated = 0;         // A
-  int32_t nRated = 0;       // rpm
-  float Ra = 0;             // Ω
-  int32_t L = 0;            // mH
+  float TRated = 0;    // N·m
+  float URated = 0;    // V
+  float IRated = 0;    // A
+  int32_t nRated = 0;  // rpm
+  float Ra = 0;        // Ω
+  int32_t L = 0;       // mH
   // Run-time state.
-  float StepTime = 0;       // s, written by the simulation engine
-  float Elapsed = 0;        // s since the last accepted command change
-  float LastCommand = 0;    // 0..1
-  float Root1 = 0;          // 1/s
-  float Root2 = 0;          // 1/s
-  float Droop = 0;          // rpm lost at rated load: 0.05 x nRated
-  float LoadRatio = 0;      // load torque / TRated, written by the simulation engine
-  float Speed = 0;          // rpm, never negative
-  float StartSpeed = 0;     // Speed at the last accepted command change
-  float Voltage = 0;        // V, commanded armature voltage
+  float StepTime = 0;               // s, written by the simulation engine
+  float Elapsed = 0;                // s since the last accepted command change
+  float LastCommand = 0;            // 0..1
+  float Root1 = 0;                  // 1/s
+  float Root2 = 0;                  // 1/s
+  float Droop = 0;                  // rpm lost at rated load: 0.05 x nRated
+  float LoadRatio = 0;              // load torque / TRated, written by the simulation engine
+  float Speed = 0;                  // rpm, never negative
+  float StartSpeed = 0;             // Speed at the last accepted command change
+  float Voltage = 0;                // V, commanded armature voltage
   bool FirstOrderFallback = false;  // set by PrepareModel
 
   void ReadDefaults();

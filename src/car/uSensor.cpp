@@ -48,8 +48,7 @@ TMatrix SquareToQuad(const std::array<TPointD, 4>& q) {
   const double den = dx1 * dy2 - dx2 * dy1;
   const double g = (sx * dy2 - dx2 * sy) / den;
   const double h = (dx1 * sy - sx * dy1) / den;
-  return {x1 - x0 + g * x1, x3 - x0 + h * x3, x0, y1 - y0 + g * y1, y3 - y0 + h * y3, y0,
-          g, h, 1};
+  return {x1 - x0 + g * x1, x3 - x0 + h * x3, x0, y1 - y0 + g * y1, y3 - y0 + h * y3, y0, g, h, 1};
 }
 
 // The inverse up to a factor, which the projective division cancels.
@@ -169,8 +168,7 @@ void TCCDSensor::UpdateSenseY() {
 }
 
 void TCCDSensor::ComputeSenseArea(TPointF topLeft, TPointF bottomLeft, TPointF topRight,
-                                  TPointF bottomRight, int32_t pixelWidth,
-                                  int32_t pixelHeight) {
+                                  TPointF bottomRight, int32_t pixelWidth, int32_t pixelHeight) {
   TopLeft = topLeft;
   BottomLeft = bottomLeft;
   TopRight = topRight;
@@ -178,8 +176,8 @@ void TCCDSensor::ComputeSenseArea(TPointF topLeft, TPointF bottomLeft, TPointF t
   PixelWidth = pixelWidth;
   PixelHeight = pixelHeight;
   ImageQuad.fill(0);
-  const bool finite = Finite(topLeft) && Finite(bottomLeft) && Finite(topRight) &&
-                      Finite(bottomRight);
+  const bool finite =
+      Finite(topLeft) && Finite(bottomLeft) && Finite(topRight) && Finite(bottomRight);
   SenseRect = finite ? BoundsOf(topLeft, bottomLeft, topRight, bottomRight) : TRectF{};
   if (!QuadIsProper(topLeft, bottomLeft, topRight, bottomRight) || pixelWidth < 1 ||
       pixelHeight < 1)
@@ -190,8 +188,8 @@ void TCCDSensor::ComputeSenseArea(TPointF topLeft, TPointF bottomLeft, TPointF t
     return TPointD{static_cast<double>(p.X) - SenseRect.Left,
                    static_cast<double>(SenseRect.Top) - p.Y};
   };
-  const TMatrix square = SquareToQuad({area(topLeft), area(topRight), area(bottomRight),
-                                       area(bottomLeft)});
+  const TMatrix square =
+      SquareToQuad({area(topLeft), area(topRight), area(bottomRight), area(bottomLeft)});
   // Pixel -> area: first scale the pixel rectangle onto the unit square.
   TMatrix m = square;
   for (int row = 0; row < 3; ++row) {

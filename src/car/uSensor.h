@@ -35,7 +35,7 @@ class TSensor {
   uint8_t SensorKind = 0;  // fixed by the concrete class; not stored
   int32_t AssembleX = 0;   // mounting position, mm
   int32_t AssembleY = 0;
-  int32_t AssembleZ = 0;   // mounting height above the ground, mm
+  int32_t AssembleZ = 0;  // mounting height above the ground, mm
 
   virtual void SetAssembleX(int32_t x);
   virtual void SetAssembleY(int32_t y);
@@ -121,8 +121,8 @@ class TCCDSensor : public TSensor {
   // ImageQuad all 0; SenseRect is then still taken from the named corners as above,
   // or all 0 when a corner is not finite.  Nothing stored is ever NaN or infinite,
   // and HasProjection tells such a sensor apart.
-  void ComputeSenseArea(TPointF topLeft, TPointF bottomLeft, TPointF topRight,
-                        TPointF bottomRight, int32_t pixelWidth, int32_t pixelHeight);
+  void ComputeSenseArea(TPointF topLeft, TPointF bottomLeft, TPointF topRight, TPointF bottomRight,
+                        int32_t pixelWidth, int32_t pixelHeight);
 
   // True when the stored fields describe a usable warp of the track under SenseRect
   // into the image: both pixel counts at least 1, SenseRect finite with positive

@@ -54,10 +54,9 @@ TSensorTreeData CCDSensorRow(const TCCDSensor& sensor) {
   d.PosText = PosText(sensor.SenseX, sensor.SenseY);
   const auto c = [](float v) { return static_cast<double>(v); };
   d.OtherText = QString::asprintf(
-      "左上(%.0f, %.0f)，左下(%.0f, %.0f)，右上(%.0f, %.0f)，右下(%.0f, %.0f)",
-      c(sensor.TopLeft.X), c(sensor.TopLeft.Y), c(sensor.BottomLeft.X), c(sensor.BottomLeft.Y),
-      c(sensor.TopRight.X), c(sensor.TopRight.Y), c(sensor.BottomRight.X),
-      c(sensor.BottomRight.Y));
+      "左上(%.0f, %.0f)，左下(%.0f, %.0f)，右上(%.0f, %.0f)，右下(%.0f, %.0f)", c(sensor.TopLeft.X),
+      c(sensor.TopLeft.Y), c(sensor.BottomLeft.X), c(sensor.BottomLeft.Y), c(sensor.TopRight.X),
+      c(sensor.TopRight.Y), c(sensor.BottomRight.X), c(sensor.BottomRight.Y));
   d.ListIndex = 0;
   d.SensorKind = CCDSensorKind;
   return d;

@@ -33,26 +33,28 @@ bool ReadInt(const TJsonValue& obj, const char* key, const QString& where, int32
   return v && GetInt32(*v, Name(where, key), out, error);
 }
 
-bool ReadIntIn(const TJsonValue& obj, const char* key, const QString& where, int32_t lo,
-               int32_t hi, int32_t& out, QString& error) {
+bool ReadIntIn(const TJsonValue& obj, const char* key, const QString& where, int32_t lo, int32_t hi,
+               int32_t& out, QString& error) {
   if (!ReadInt(obj, key, where, out, error)) return false;
   if (out < lo || out > hi) {
     error = QStringLiteral("%1: expected a whole number from %2 to %3")
-                .arg(Name(where, key)).arg(lo).arg(hi);
+                .arg(Name(where, key))
+                .arg(lo)
+                .arg(hi);
     return false;
   }
   return true;
 }
 
 // Leaves `out` as it is when the key is absent.
-bool ReadOptionalInt(const TJsonValue& obj, const char* key, const QString& where,
-                     int32_t& out, QString& error) {
+bool ReadOptionalInt(const TJsonValue& obj, const char* key, const QString& where, int32_t& out,
+                     QString& error) {
   const TJsonValue* v = obj.Find(key);
   return !v || GetInt32(*v, Name(where, key), out, error);
 }
 
-bool ReadOptionalFloat(const TJsonValue& obj, const char* key, const QString& where,
-                       float& out, QString& error) {
+bool ReadOptionalFloat(const TJsonValue& obj, const char* key, const QString& where, float& out,
+                       QString& error) {
   const TJsonValue* v = obj.Find(key);
   return !v || GetFloat(*v, Name(where, key), out, error);
 }
@@ -138,8 +140,7 @@ bool ReadMounting(const TJsonValue& v, const QString& where, int32_t xyz[3], QSt
 
 // Stored form: every field as it is.  Design form (no SenseX, SenseY): the way the
 // point-sensor dialog fills a sensor, plain fields first, then the setters.
-bool ReadLightSensor(const TJsonValue& v, const QString& where, TLightSensor& s,
-                     QString& error) {
+bool ReadLightSensor(const TJsonValue& v, const QString& where, TLightSensor& s, QString& error) {
   if (!RequireObject(v, where, error)) return false;
   const size_t derived = CountKeys(v, {"SenseX", "SenseY"});
   if (derived == 2) {
@@ -153,8 +154,9 @@ bool ReadLightSensor(const TJsonValue& v, const QString& where, TLightSensor& s,
            ReadByte(v, "SensorType", where, s.SensorType, error);
   }
   if (derived != 0) {
-    error = where + QStringLiteral(": give both SenseX and SenseY (stored form) or neither "
-                                   "(design form)");
+    error = where + QStringLiteral(
+                        ": give both SenseX and SenseY (stored form) or neither "
+                        "(design form)");
     return false;
   }
   int32_t xyz[3], beta = 0, radius = 0, type = 0;
@@ -171,8 +173,7 @@ bool ReadLightSensor(const TJsonValue& v, const QString& where, TLightSensor& s,
   return true;
 }
 
-bool ReadStoredCCDSensor(const TJsonValue& v, const QString& where, TCCDSensor& s,
-                         QString& error) {
+bool ReadStoredCCDSensor(const TJsonValue& v, const QString& where, TCCDSensor& s, QString& error) {
   if (!ReadInt(v, "AssembleX", where, s.AssembleX, error) ||
       !ReadInt(v, "AssembleY", where, s.AssembleY, error) ||
       !ReadInt(v, "AssembleZ", where, s.AssembleZ, error) ||
@@ -211,8 +212,9 @@ bool ReadCCDSensor(const TJsonValue& v, const QString& where, TCCDSensor& s, QSt
   const size_t derived = CountKeys(v, {"SenseX", "SenseY", "ImageQuad", "SenseRect"});
   if (derived == 4) return ReadStoredCCDSensor(v, where, s, error);
   if (derived != 0) {
-    error = where + QStringLiteral(": give all of SenseX, SenseY, ImageQuad and SenseRect "
-                                   "(stored form) or none of them (design form)");
+    error = where + QStringLiteral(
+                        ": give all of SenseX, SenseY, ImageQuad and SenseRect "
+                        "(stored form) or none of them (design form)");
     return false;
   }
   int32_t xyz[3], alpha = 0, rows = 0, columns = 0;
@@ -220,10 +222,8 @@ bool ReadCCDSensor(const TJsonValue& v, const QString& where, TCCDSensor& s, QSt
   if (!ReadMounting(v, where, xyz, error) || !ReadInt(v, "Alpha", where, alpha, error) ||
       !ReadIntIn(v, "PixelHeight", where, 1, 10000, rows, error) ||
       !ReadIntIn(v, "PixelWidth", where, 1, 10000, columns, error) ||
-      !ReadPoint(v, "TopLeft", where, tl, error) ||
-      !ReadPoint(v, "BottomLeft", where, bl, error) ||
-      !ReadPoint(v, "TopRight", where, tr, error) ||
-      !ReadPoint(v, "BottomRight", where, br, error))
+      !ReadPoint(v, "TopLeft", where, tl, error) || !ReadPoint(v, "BottomLeft", where, bl, error) ||
+      !ReadPoint(v, "TopRight", where, tr, error) || !ReadPoint(v, "BottomRight", where, br, error))
     return false;
   s.ComputeSenseArea(tl, bl, tr, br, columns, rows);
   s.SetAssembleX(xyz[0]);
@@ -244,8 +244,7 @@ bool ReadSteerMotor(const TJsonValue& v, TSteerMotor& m, QString& error) {
 
 bool ReadMotor(const TJsonValue& v, TMotor& m, QString& error) {
   const QString where = QStringLiteral("Motor");
-  return RequireObject(v, where, error) &&
-         ReadOptionalFloat(v, "URated", where, m.URated, error) &&
+  return RequireObject(v, where, error) && ReadOptionalFloat(v, "URated", where, m.URated, error) &&
          ReadOptionalFloat(v, "IRated", where, m.IRated, error) &&
          ReadOptionalFloat(v, "TRated", where, m.TRated, error) &&
          ReadOptionalInt(v, "nRated", where, m.nRated, error) &&
@@ -259,8 +258,9 @@ bool DumpCar(const QByteArray& bytes, TJsonWriter& w, QString& error) {
   TCar car(nullptr, CarPageSpan);
   TStreamReader s(bytes);
   if (!s.ReadHead(CarTag, FileVersion) || !car.ReadCarRecord(s)) {
-    error = QStringLiteral("not a readable car file (wrong head, a sensor count that "
-                           "cannot fit, or the file ends early)");
+    error = QStringLiteral(
+        "not a readable car file (wrong head, a sensor count that "
+        "cannot fit, or the file ends early)");
     return false;
   }
   w.BeginObject();
@@ -295,8 +295,10 @@ void WriteCarFields(TJsonWriter& w, const TCar& car) {
   for (const auto& s : car.LightSensors) WriteLightSensor(w, *s);
   w.EndArray();
   w.Key("CCDSensor");
-  if (car.CCDSensor) WriteCCDSensor(w, *car.CCDSensor);
-  else w.Null();
+  if (car.CCDSensor)
+    WriteCCDSensor(w, *car.CCDSensor);
+  else
+    w.Null();
   w.Key("SteerMotor").BeginObject();
   w.Key("MaxSteerAngle").Int(car.SteerMotor->MaxSteerAngle);
   w.Key("SteerSpeed").Int(car.SteerMotor->SteerSpeed);
@@ -385,8 +387,9 @@ int CmdRenderCar(const QStringList& args) {
         return Fail(QStringLiteral("--size takes a whole number of pixels from 1 to 10000"));
     } else if (a == QLatin1String("--span")) {
       if (!TakeInt(args, i, 1, 1000000, span))
-        return Fail(QStringLiteral("--span takes a whole number of millimetres from 1 to "
-                                   "1000000"));
+        return Fail(
+            QStringLiteral("--span takes a whole number of millimetres from 1 to "
+                           "1000000"));
     } else if (a.startsWith(QLatin1String("--"))) {
       return Fail(QStringLiteral("render-car: unknown option %1 (see --help)").arg(a));
     } else {

@@ -191,10 +191,14 @@ class TParser {
     for (int i = 0; i < 4; ++i) {
       const char c = S[P++];
       v <<= 4;
-      if (c >= '0' && c <= '9') v |= static_cast<uint32_t>(c - '0');
-      else if (c >= 'a' && c <= 'f') v |= static_cast<uint32_t>(c - 'a' + 10);
-      else if (c >= 'A' && c <= 'F') v |= static_cast<uint32_t>(c - 'A' + 10);
-      else return Fail(QStringLiteral("bad \\u escape"));
+      if (c >= '0' && c <= '9')
+        v |= static_cast<uint32_t>(c - '0');
+      else if (c >= 'a' && c <= 'f')
+        v |= static_cast<uint32_t>(c - 'a' + 10);
+      else if (c >= 'A' && c <= 'F')
+        v |= static_cast<uint32_t>(c - 'A' + 10);
+      else
+        return Fail(QStringLiteral("bad \\u escape"));
     }
     return true;
   }
@@ -205,7 +209,8 @@ class TParser {
     while (P < S.size()) {
       const char c = S[P++];
       if (c == '"') return true;
-      if (static_cast<unsigned char>(c) < 0x20) return Fail(QStringLiteral("control character in string"));
+      if (static_cast<unsigned char>(c) < 0x20)
+        return Fail(QStringLiteral("control character in string"));
       if (c != '\\') {
         out += c;
         continue;
@@ -213,14 +218,30 @@ class TParser {
       if (P >= S.size()) break;
       const char e = S[P++];
       switch (e) {
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case '/': out += '/'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
+        case '"':
+          out += '"';
+          break;
+        case '\\':
+          out += '\\';
+          break;
+        case '/':
+          out += '/';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
         case 'u': {
           uint32_t cp;
           if (!Hex4(cp)) return false;
@@ -287,9 +308,12 @@ bool GetUInt8(const TJsonValue& v, const QString& name, uint8_t& out, QString& e
 
 bool GetFloat(const TJsonValue& v, const QString& name, float& out, QString& error) {
   if (v.Type == TJsonValue::TType::String) {
-    if (v.Text == "NaN") out = std::numeric_limits<float>::quiet_NaN();
-    else if (v.Text == "Infinity") out = std::numeric_limits<float>::infinity();
-    else if (v.Text == "-Infinity") out = -std::numeric_limits<float>::infinity();
+    if (v.Text == "NaN")
+      out = std::numeric_limits<float>::quiet_NaN();
+    else if (v.Text == "Infinity")
+      out = std::numeric_limits<float>::infinity();
+    else if (v.Text == "-Infinity")
+      out = -std::numeric_limits<float>::infinity();
     else {
       error = TypeError(name, "a number");
       return false;
@@ -322,8 +346,7 @@ bool GetString(const TJsonValue& v, const QString& name, std::string& out, QStri
 const TJsonValue* Member(const TJsonValue& obj, const char* key, const QString& where,
                          QString& error) {
   const TJsonValue* v = obj.IsObject() ? obj.Find(key) : nullptr;
-  if (!v)
-    error = QStringLiteral("%1: missing \"%2\"").arg(where, QString::fromLatin1(key));
+  if (!v) error = QStringLiteral("%1: missing \"%2\"").arg(where, QString::fromLatin1(key));
   return v;
 }
 
@@ -416,11 +439,21 @@ void TJsonWriter::RawString(const std::string& utf8) {
   Out += '"';
   for (unsigned char c : utf8) {
     switch (c) {
-      case '"': Out += "\\\""; break;
-      case '\\': Out += "\\\\"; break;
-      case '\n': Out += "\\n"; break;
-      case '\r': Out += "\\r"; break;
-      case '\t': Out += "\\t"; break;
+      case '"':
+        Out += "\\\"";
+        break;
+      case '\\':
+        Out += "\\\\";
+        break;
+      case '\n':
+        Out += "\\n";
+        break;
+      case '\r':
+        Out += "\\r";
+        break;
+      case '\t':
+        Out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char buf[8];

@@ -76,7 +76,8 @@ bool ReadRecord(const TJsonValue& v, int32_t sensors, const QString& where, TRec
   const TJsonValue* readings = Member(v, "Readings", where, error);
   if (!readings) return false;
   if (!readings->IsArray() || static_cast<int64_t>(readings->Items.size()) != sensors) {
-    error = where + QStringLiteral(".Readings: expected an array of SensorCount (%1) bytes").arg(sensors);
+    error = where +
+            QStringLiteral(".Readings: expected an array of SensorCount (%1) bytes").arg(sensors);
     return false;
   }
   r.Readings.resize(readings->Items.size());
@@ -117,8 +118,8 @@ bool BuildRecord(const TJsonValue& doc, QByteArray& bytes, QString& error) {
   if (list) {
     for (size_t i = 0; i < list->Items.size(); ++i) {
       auto r = std::make_unique<TRecordData>();
-      if (!ReadRecord(list->Items[i], records.SensorCount, QStringLiteral("Records[%1]").arg(i),
-                      *r, error))
+      if (!ReadRecord(list->Items[i], records.SensorCount, QStringLiteral("Records[%1]").arg(i), *r,
+                      error))
         return false;
       records.Add(std::move(r));
     }

@@ -119,8 +119,7 @@ int CmdRenderTrack(const QStringList& args) {
   TPath track(o.Overview ? nullptr : &raster, o.Overview ? 3000 : span,
               o.Overview ? &raster : nullptr, o.Overview ? span : 6000);
   track.FileName = in;
-  if (!track.LoadFromFile())
-    return Fail(in + QStringLiteral(": not a readable track file"));
+  if (!track.LoadFromFile()) return Fail(in + QStringLiteral(": not a readable track file"));
 
   Render(track, o);
   QByteArray png;

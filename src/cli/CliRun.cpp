@@ -41,7 +41,7 @@ QString ParseRun(const QStringList& args, TRunOptions& o) {
       o.Json = true;
       continue;
     }
-    static const char* const valued[] = {"--track", "--car",  "--judge",        "--out",
+    static const char* const valued[] = {"--track", "--car",   "--judge",        "--out",
                                          "--step",  "--steps", "--judge-timeout"};
     if (std::none_of(std::begin(valued), std::end(valued),
                      [&](const char* name) { return a == QLatin1String(name); }))
@@ -49,18 +49,24 @@ QString ParseRun(const QStringList& args, TRunOptions& o) {
     if (i + 1 >= args.size()) return QStringLiteral("%1 needs a value").arg(a);
     const QString& v = args[++i];
     int64_t n = 0;
-    if (a == QLatin1String("--track")) o.Track = v;
-    else if (a == QLatin1String("--car")) o.Car = v;
-    else if (a == QLatin1String("--judge")) o.Judge = v;
-    else if (a == QLatin1String("--out")) o.Out = v;
+    if (a == QLatin1String("--track"))
+      o.Track = v;
+    else if (a == QLatin1String("--car"))
+      o.Car = v;
+    else if (a == QLatin1String("--judge"))
+      o.Judge = v;
+    else if (a == QLatin1String("--out"))
+      o.Out = v;
     else if (a == QLatin1String("--step")) {
-      if (!ParseInt(v, 10, 10000, n)) return QStringLiteral("--step: a whole number of ms from 10 to 10000");
+      if (!ParseInt(v, 10, 10000, n))
+        return QStringLiteral("--step: a whole number of ms from 10 to 10000");
       o.StepMs = static_cast<int32_t>(n);
     } else if (a == QLatin1String("--steps")) {
       if (!ParseInt(v, 0, 1000000000, n)) return QStringLiteral("--steps: a whole number from 0");
       o.Steps = n;
     } else if (a == QLatin1String("--judge-timeout")) {
-      if (!ParseInt(v, 1, 3600000, n)) return QStringLiteral("--judge-timeout: a whole number of ms from 1");
+      if (!ParseInt(v, 1, 3600000, n))
+        return QStringLiteral("--judge-timeout: a whole number of ms from 1");
       o.TimeoutMs = static_cast<int32_t>(n);
     }
   }
@@ -68,7 +74,8 @@ QString ParseRun(const QStringList& args, TRunOptions& o) {
     return QStringLiteral("run needs --track, --car and --judge (see --help)");
   // The simulated time is a signed 32-bit count of milliseconds.
   if (o.Steps * o.StepMs > INT32_MAX)
-    return QStringLiteral("--steps: the run may last at most %1 ms of simulated time").arg(INT32_MAX);
+    return QStringLiteral("--steps: the run may last at most %1 ms of simulated time")
+        .arg(INT32_MAX);
   return QString();
 }
 
@@ -82,8 +89,8 @@ class TProgress {
     Last = percent;
     const int filled = percent * 40 / 100;
     std::fprintf(stderr, "\r[%-40.*s] %3d%% %lld/%lld steps", filled,
-                 "########################################", percent,
-                 static_cast<long long>(done), static_cast<long long>(Total));
+                 "########################################", percent, static_cast<long long>(done),
+                 static_cast<long long>(Total));
     std::fflush(stderr);
   }
   void Finish() {
@@ -124,10 +131,11 @@ void PrintSummary(const TSimu& sim, const TRunOptions& o, int64_t steps, double 
     w.EndObject();
     std::printf("%s\n", w.Text().c_str());
   } else {
-    std::printf("%lld steps, %.2f s simulated in %.3f s (%.0f steps/s); largest deviation %.1f mm; "
-                "final position (%.1f, %.1f) mm, heading %.1f°\n",
-                static_cast<long long>(steps), sim.TimeMs / 1000.0, wallS, rate, maxWarp,
-                sim.Pos.X, sim.Pos.Y, sim.Car->Heading);
+    std::printf(
+        "%lld steps, %.2f s simulated in %.3f s (%.0f steps/s); largest deviation %.1f mm; "
+        "final position (%.1f, %.1f) mm, heading %.1f°\n",
+        static_cast<long long>(steps), sim.TimeMs / 1000.0, wallS, rate, maxWarp, sim.Pos.X,
+        sim.Pos.Y, sim.Car->Heading);
   }
   std::fflush(stdout);
 }
@@ -141,9 +149,8 @@ int CmdRun(const QStringList& args) {
 
   TSimu sim(nullptr, nullptr, nullptr, nullptr);
   sim.Judge().SetTimeoutMs(o.TimeoutMs);
-  sim.Judge().SetOutputSink([](const QString& line) {
-    std::fprintf(stderr, "%s\n", line.toUtf8().constData());
-  });
+  sim.Judge().SetOutputSink(
+      [](const QString& line) { std::fprintf(stderr, "%s\n", line.toUtf8().constData()); });
   // The same order as the simulation page: each load is followed by Prepare.
   if (!sim.LoadTrack(o.Track)) return Fail(o.Track + QStringLiteral(": 赛道文件加载错误！"));
   sim.Prepare();
@@ -180,7 +187,8 @@ int CmdRun(const QStringList& args) {
 }
 
 int CmdRenderFrame(const QStringList& args) {
-  if (args.size() != 3) return Fail(QStringLiteral("render-frame takes R.krf INDEX OUT.png (see --help)"));
+  if (args.size() != 3)
+    return Fail(QStringLiteral("render-frame takes R.krf INDEX OUT.png (see --help)"));
   const QString& file = args[0];
   bool ok = false;
   const int index = args[1].toInt(&ok);
@@ -190,10 +198,12 @@ int CmdRenderFrame(const QStringList& args) {
   replay.RecordFile = file;
   if (!replay.LoadFromFile()) return Fail(file + QStringLiteral(": 仿真记录文件打开错误！"));
   if (!ok || index < 0 || index >= replay.RecordCount)
-    return Fail(file + QStringLiteral(": INDEX must lie between 0 and %1").arg(replay.RecordCount - 1));
+    return Fail(file +
+                QStringLiteral(": INDEX must lie between 0 and %1").arg(replay.RecordCount - 1));
   replay.SeekIndex(index);
   replay.DrawFrame();
-  if (!draw.save(args[2], "PNG")) return Fail(args[2] + QStringLiteral(": cannot write the picture"));
+  if (!draw.save(args[2], "PNG"))
+    return Fail(args[2] + QStringLiteral(": cannot write the picture"));
   return ExitOk;
 }
 

@@ -47,8 +47,10 @@ std::unique_ptr<TPathElement> ReadElement(const TJsonValue& v, const QString& wh
     return nullptr;
   }
   std::unique_ptr<TPathElement> e;
-  if (k == 0) e = std::make_unique<TLineData>();
-  else e = std::make_unique<TArcData>();
+  if (k == 0)
+    e = std::make_unique<TLineData>();
+  else
+    e = std::make_unique<TArcData>();
   if (!ReadPoint(v, "StartPoint", where, e->StartPoint, error) ||
       !ReadPoint(v, "EndPoint", where, e->EndPoint, error))
     return nullptr;
@@ -129,8 +131,9 @@ bool ReadDesign(const TJsonValue& design, TPath& track, QString& error) {
       track.AddLine(BuildCloseLine(end));
       end = TPointF{};
     } else {
-      error = where + QStringLiteral(": expected {\"Line\":[X,Y]}, {\"Arc\":[CX,CY,Sweep]} or "
-                                     "{\"Close\":true}");
+      error = where + QStringLiteral(
+                          ": expected {\"Line\":[X,Y]}, {\"Arc\":[CX,CY,Sweep]} or "
+                          "{\"Close\":true}");
       return false;
     }
   }
@@ -213,14 +216,17 @@ bool ReadTrackFields(const TJsonValue& doc, TPath& track, QString& error) {
                         &track.Bounds.Bottom};
     for (int i = 0; i < 4; ++i) {
       const TJsonValue* v = Member(*b, names[i], QStringLiteral("Bounds"), error);
-      if (!v || !GetFloat(*v, QStringLiteral("Bounds.") + QLatin1String(names[i]), *fields[i], error))
+      if (!v ||
+          !GetFloat(*v, QStringLiteral("Bounds.") + QLatin1String(names[i]), *fields[i], error))
         return false;
     }
   } else {
     // Without stored bounds, grow them from the elements as the editor does.
     for (const auto& e : track.Elements) {
-      if (e->Kind == 1) track.ExtendBoundsByArc(static_cast<const TArcData&>(*e));
-      else track.ExtendBoundsByLine(static_cast<const TLineData&>(*e));
+      if (e->Kind == 1)
+        track.ExtendBoundsByArc(static_cast<const TArcData&>(*e));
+      else
+        track.ExtendBoundsByLine(static_cast<const TLineData&>(*e));
     }
   }
   return true;

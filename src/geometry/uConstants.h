@@ -5,9 +5,9 @@
 
 namespace k2 {
 
-constexpr double DegToRad = 0.017453292;   // degrees -> radians
-constexpr double RadToDeg = 57.29577951;   // radians -> degrees
-constexpr double Pi = 3.141592654;         // the pi of the motor and wheel formulas
+constexpr double DegToRad = 0.017453292;  // degrees -> radians
+constexpr double RadToDeg = 57.29577951;  // radians -> degrees
+constexpr double Pi = 3.141592654;        // the pi of the motor and wheel formulas
 
 // Version of the track, car and record file formats.
 constexpr int32_t FileVersion = 200;

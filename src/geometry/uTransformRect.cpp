@@ -20,9 +20,7 @@ void TTransformRect::UpdateVisibleRect() {
   VisibleRect.Bottom = static_cast<float>(-Offset.Y - hh);
 }
 
-float TTransformRect::ToViewLength(float mm) const {
-  return static_cast<float>(mm / MmPerPixel());
-}
+float TTransformRect::ToViewLength(float mm) const { return static_cast<float>(mm / MmPerPixel()); }
 
 TPointF TTransformRect::WorldToView(TPointF p) const {
   const double k = MmPerPixel();

@@ -93,7 +93,8 @@ float TReplay::FrontWheelAngle() const { return Car->SteerAngle; }
 
 void TReplay::SetStepMs(int32_t ms) {
   StepMs = std::max(ms, SimStepMs);
-  StepRecords = SimStepMs > 0 ? std::max(1, RoundHalfEven(static_cast<double>(StepMs) / SimStepMs)) : 1;
+  StepRecords =
+      SimStepMs > 0 ? std::max(1, RoundHalfEven(static_cast<double>(StepMs) / SimStepMs)) : 1;
 }
 
 void TReplay::StepForward() {

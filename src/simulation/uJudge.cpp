@@ -32,7 +32,7 @@ constexpr size_t InitialInputBytes = 65536;
 constexpr size_t InitialLightCapacity = 1024;
 constexpr size_t InputGranule = 65536;
 constexpr size_t MaxInputBytes = size_t(1) << 30;
-constexpr size_t MaxLineBytes = 4096;       // longer lines are split
+constexpr size_t MaxLineBytes = 4096;        // longer lines are split
 constexpr size_t PipeBytes = 65536;          // what a pipe holds: one read-out
 constexpr size_t FinalDrainBytes = 1 << 20;  // after the host has ended
 // Descriptors handed to the host are first copied at or above this number, so that
@@ -359,7 +359,8 @@ bool TJudgeModule::SpawnHost() {
   int rc = -1;
   if (childSock >= 0 && childMem >= 0 && childOut >= 0) {
     TSpawnSetup setup(childSock, childMem, childOut);
-    if (setup.Ok) rc = posix_spawn(&pid, host.constData(), &setup.Actions, &setup.Attr, argv, environ);
+    if (setup.Ok)
+      rc = posix_spawn(&pid, host.constData(), &setup.Actions, &setup.Attr, argv, environ);
   }
   CloseFd(childSock);
   CloseFd(childMem);

@@ -39,8 +39,8 @@ void TRecords::SaveToStream(TStreamWriter& s) const {
     s.WriteFloat(r->Acc);
     s.WriteFloat(r->Warp);
     for (int32_t i = 0; i < n; ++i)
-      readings[i] = i < static_cast<int32_t>(r->Readings.size()) ? static_cast<char>(r->Readings[i])
-                                                                  : '\0';
+      readings[i] =
+          i < static_cast<int32_t>(r->Readings.size()) ? static_cast<char>(r->Readings[i]) : '\0';
     s.WriteBytes(readings);
   }
 }
@@ -76,8 +76,8 @@ bool TRecords::LoadFromStream(TStreamReader& s) {
   return true;
 }
 
-bool BuildRecordFile(const TRecordNames& names, int32_t stepMs, const TPath& track,
-                     const TCar& car, const TRecords& records, QByteArray& out, QString& error) {
+bool BuildRecordFile(const TRecordNames& names, int32_t stepMs, const TPath& track, const TCar& car,
+                     const TRecords& records, QByteArray& out, QString& error) {
   TStreamWriter s;
   s.WriteHead(RecordTag, FileVersion);
   if (!WriteName(s, names.Track, "the track file name", error) ||
@@ -92,16 +92,15 @@ bool BuildRecordFile(const TRecordNames& names, int32_t stepMs, const TPath& tra
   return true;
 }
 
-bool ReadRecordFile(const QByteArray& bytes, TRecordNames& names, int32_t& stepMs,
-                    TPath& track, TCar& car, TRecords& records) {
+bool ReadRecordFile(const QByteArray& bytes, TRecordNames& names, int32_t& stepMs, TPath& track,
+                    TCar& car, TRecords& records) {
   TStreamReader s(bytes);
   if (!s.ReadHead(RecordTag, FileVersion)) return false;
   names.Track = FromGbk(s.ReadString());
   names.Car = FromGbk(s.ReadString());
   names.Judge = FromGbk(s.ReadString());
   stepMs = s.ReadInt32();
-  if (s.Failed() || !track.LoadFromStream(s) || !car.ReadCarRecord(s) ||
-      !records.LoadFromStream(s))
+  if (s.Failed() || !track.LoadFromStream(s) || !car.ReadCarRecord(s) || !records.LoadFromStream(s))
     return false;
   return !s.Failed();
 }

@@ -20,13 +20,13 @@ class TStreamReader;
 class TStreamWriter;
 
 struct TRecordData {
-  float PosX = 0;        // mm
-  float PosY = 0;        // mm
-  float Heading = 0;     // degrees, 0 = facing +y
-  float SteerAngle = 0;  // degrees, positive to the left
-  float Speed = 0;       // m/s
-  float Acc = 0;         // m/s^2
-  float Warp = 0;        // mm from the centre line
+  float PosX = 0;                 // mm
+  float PosY = 0;                 // mm
+  float Heading = 0;              // degrees, 0 = facing +y
+  float SteerAngle = 0;           // degrees, positive to the left
+  float Speed = 0;                // m/s
+  float Acc = 0;                  // m/s^2
+  float Warp = 0;                 // mm from the centre line
   std::vector<uint8_t> Readings;  // one per point sensor
 };
 
@@ -36,7 +36,7 @@ constexpr int32_t RecordFixedSize = 28;
 class TRecords {
  public:
   std::vector<std::unique_ptr<TRecordData>> Items;  // owned, in time order
-  int32_t SensorCount = 0;  // reading bytes per record in the file
+  int32_t SensorCount = 0;                          // reading bytes per record in the file
   // Changes whenever records are removed or replaced, so that caches built from the
   // list (the trail) know to start again; appending keeps it.
   uint64_t Generation = 0;
@@ -64,12 +64,12 @@ struct TRecordNames {
 
 // Serialises a whole record file.  False, with `error` naming the field, when a name
 // cannot be encoded in GBK.  records.SensorCount is written as given.
-bool BuildRecordFile(const TRecordNames& names, int32_t stepMs, const TPath& track,
-                     const TCar& car, const TRecords& records, QByteArray& out, QString& error);
+bool BuildRecordFile(const TRecordNames& names, int32_t stepMs, const TPath& track, const TCar& car,
+                     const TRecords& records, QByteArray& out, QString& error);
 
 // Reads a whole record file into a new track, a new car (without sensors) and a
 // record list.  False for a wrong head or a body that ends early or is implausible.
-bool ReadRecordFile(const QByteArray& bytes, TRecordNames& names, int32_t& stepMs,
-                    TPath& track, TCar& car, TRecords& records);
+bool ReadRecordFile(const QByteArray& bytes, TRecordNames& names, int32_t& stepMs, TPath& track,
+                    TCar& car, TRecords& records);
 
 }  // namespace k2

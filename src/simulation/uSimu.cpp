@@ -249,8 +249,8 @@ bool TSimu::CallJudge() {
     w = Ccd->Width();
     h = Ccd->Height();
   }
-  const bool ok = Module.CallJudge(Car->Motor->GetSpeed(), lightCount ? light : nullptr,
-                                   lightCount, picture, w, h, motor, steer);
+  const bool ok = Module.CallJudge(Car->Motor->GetSpeed(), lightCount ? light : nullptr, lightCount,
+                                   picture, w, h, motor, steer);
   // The cells count as they stand, also after a failed call.
   Car->Motor->SetCommand(static_cast<float>(motor / 65535.0));
   Car->SteerMotor->SetCommand(static_cast<float>(steer / 65535.0));
@@ -276,8 +276,8 @@ bool TSimu::SaveToFile() {
   LastError.clear();
   Records.SensorCount = static_cast<int32_t>(Car->LightSensors.size());
   QByteArray bytes;
-  if (!BuildRecordFile({TrackFileName, CarFileName, JudgeFileName}, StepMs, *Track, *Car,
-                       Records, bytes, LastError))
+  if (!BuildRecordFile({TrackFileName, CarFileName, JudgeFileName}, StepMs, *Track, *Car, Records,
+                       bytes, LastError))
     return false;
   if (!SaveFileAtomic(RecordFile, bytes)) {
     LastError = RecordFile + QStringLiteral(": cannot write the file");

@@ -68,14 +68,14 @@ class TSimu {
   TCar* Car = nullptr;  // owned through OwnedCar in simulation mode, borrowed otherwise
   std::unique_ptr<TPath> Track;
   TRecords Records;
-  std::vector<uint8_t> Readings;     // one per point sensor
-  std::vector<TPointF> SensorDots;   // dot corners in SensorImage pixels
-  std::vector<TPointF> SensorPoints; // sensed points, world mm
+  std::vector<uint8_t> Readings;      // one per point sensor
+  std::vector<TPointF> SensorDots;    // dot corners in SensorImage pixels
+  std::vector<TPointF> SensorPoints;  // sensed points, world mm
   QImage* DrawImage = nullptr;
   QImage* ViewImage = nullptr;
   QImage* SensorImage = nullptr;
   QImage* CcdImage = nullptr;
-  std::unique_ptr<TCcdCamera> Ccd;   // present exactly when the car has a usable CCD
+  std::unique_ptr<TCcdCamera> Ccd;  // present exactly when the car has a usable CCD
   bool TestMode = false;
   bool CarLoaded = false;
   bool TrackLoaded = false;
@@ -88,15 +88,15 @@ class TSimu {
   int32_t TimeMs = 0;
   float VelocityX = 0;  // mm per ms
   float VelocityY = 0;
-  TPointF Pos;          // mm
-  float Acc = 0;        // m/s^2
-  float Warp = 0;       // mm
-  float Speed = 0;      // m/s
-  QString LastError;    // why the last SaveToFile failed
+  TPointF Pos;        // mm
+  float Acc = 0;      // m/s^2
+  float Warp = 0;     // mm
+  float Speed = 0;    // m/s
+  QString LastError;  // why the last SaveToFile failed
 
  private:
-  TSimu(QImage* drawImage, TCar* borrowed, QImage* viewImage, QImage* sensorImage,
-        QImage* ccdImage, int32_t drawSpan);
+  TSimu(QImage* drawImage, TCar* borrowed, QImage* viewImage, QImage* sensorImage, QImage* ccdImage,
+        int32_t drawSpan);
   void SetupSensorArrays();
   void SetupCcd();
   void UpdatePosition();

@@ -32,7 +32,8 @@ inline uint8_t GreyOf(QRgb c) {
 
 // Appends an element to `path` in the coordinates of `t`, starting a new figure when
 // `newFigure` is set.
-void AddElement(QPainterPath& path, const TPathElement& e, const TTransformRect& t, bool newFigure) {
+void AddElement(QPainterPath& path, const TPathElement& e, const TTransformRect& t,
+                bool newFigure) {
   if (e.Kind == 1) {
     const auto& a = static_cast<const TArcData&>(e);
     const TPointF c = t.WorldToView(a.Center);
@@ -91,10 +92,14 @@ TRectF SensorBounds(const TCar& car) {
   for (size_t i = 1; i < car.LightSensors.size(); ++i) {
     const float x = static_cast<float>(car.LightSensors[i]->SenseX);
     const float y = static_cast<float>(car.LightSensors[i]->SenseY);
-    if (x > b.Right) b.Right = x;
-    else if (x < b.Left) b.Left = x;
-    if (y > b.Top) b.Top = y;
-    else if (y < b.Bottom) b.Bottom = y;
+    if (x > b.Right)
+      b.Right = x;
+    else if (x < b.Left)
+      b.Left = x;
+    if (y > b.Top)
+      b.Top = y;
+    else if (y < b.Bottom)
+      b.Bottom = y;
   }
   return b;
 }
@@ -204,8 +209,10 @@ bool TCcdCamera::Setup(const TCCDSensor& sensor, const QImage* display) {
   // The sensed rectangle at 4 mm per pixel, centred in the work raster, onto ImageQuad.
   Source = QRectF(QPointF((a - w) / 8.0, (a - h) / 8.0), QPointF((a + w) / 8.0, (a + h) / 8.0));
   const float* q = sensor.ImageQuad.data();
-  const QPolygonF src({Source.topLeft(), Source.topRight(), Source.bottomRight(), Source.bottomLeft()});
-  const QPolygonF dst({QPointF(q[0], q[4]), QPointF(q[1], q[5]), QPointF(q[2], q[6]), QPointF(q[3], q[7])});
+  const QPolygonF src(
+      {Source.topLeft(), Source.topRight(), Source.bottomRight(), Source.bottomLeft()});
+  const QPolygonF dst(
+      {QPointF(q[0], q[4]), QPointF(q[1], q[5]), QPointF(q[2], q[6]), QPointF(q[3], q[7])});
   QTransform workToFrame;
   bool invertible = false;
   Projective = sensor.HasProjection() && QTransform::quadToQuad(src, dst, workToFrame);

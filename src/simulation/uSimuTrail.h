@@ -36,15 +36,15 @@ class TTrail {
 
   // Grid of record indices by the cell their position lies in.
   std::unordered_map<int64_t, std::vector<int32_t>> Cells;
-  int32_t Indexed = 0;        // records entered into the grid
-  uint64_t Generation = 0;    // of the records the grid and the layer were built from
+  int32_t Indexed = 0;      // records entered into the grid
+  uint64_t Generation = 0;  // of the records the grid and the layer were built from
   bool Built = false;
   std::vector<int32_t> Near;  // reused every frame
   QPainterPath Path;          // reused every frame
 
   // The overview's segments, opaque in the trail colour's alpha, on transparent.
   QImage Layer;
-  int32_t LayerLast = 0;      // records up to this index are drawn into the layer
+  int32_t LayerLast = 0;  // records up to this index are drawn into the layer
   TPointF LayerOffset;
   float LayerScale = 0;
   float LayerZoom = 0;

@@ -76,10 +76,10 @@ class TPath {
 
   std::vector<std::unique_ptr<TPathElement>> Elements;
   QString FileName;
-  int32_t LineWidth = 30;  // mm
-  int32_t PathWidth = 300; // mm
+  int32_t LineWidth = 30;   // mm
+  int32_t PathWidth = 300;  // mm
   float Miu = 0.01f;
-  TRectF Bounds;           // covers every element (whole circles for arcs) and the origin
+  TRectF Bounds;                // covers every element (whole circles for arcs) and the origin
   QImage* DrawImage = nullptr;  // not owned
   QImage* ViewImage = nullptr;  // not owned
   std::unique_ptr<TTransformRect> DrawTransform;

@@ -24,10 +24,10 @@ namespace k2 {
 
 namespace {
 
-constexpr int DesignSize = 558;    // pixels of imgPathDraw
-constexpr int OverviewSize = 140;  // pixels of imgPathView
-constexpr int DesignSpan = 3000;   // mm across the design view at zoom 1
-constexpr int OverviewSpan = 6000; // mm across a new overview
+constexpr int DesignSize = 558;     // pixels of imgPathDraw
+constexpr int OverviewSize = 140;   // pixels of imgPathView
+constexpr int DesignSpan = 3000;    // mm across the design view at zoom 1
+constexpr int OverviewSpan = 6000;  // mm across a new overview
 const char* const TrackFilter = "赛道文件(*.kpf)|*.kpf";
 const char* const NewTrackName = "新建赛道.kpf";
 const char* const TrackCaptionPrefix = "Kurvino2 - ";
@@ -133,9 +133,8 @@ void TPathDesignPage::BuildControls() {
   lvPathDataList = new QTableWidget(0, 4, grpPathList);
   lvPathDataList->setObjectName(QStringLiteral("lvPathDataList"));
   lvPathDataList->setGeometry(1, 20, 351, 169);
-  lvPathDataList->setHorizontalHeaderLabels(
-      {QStringLiteral("NO."), QStringLiteral("类型"), QStringLiteral("起始点"),
-       QStringLiteral("终止点")});
+  lvPathDataList->setHorizontalHeaderLabels({QStringLiteral("NO."), QStringLiteral("类型"),
+                                             QStringLiteral("起始点"), QStringLiteral("终止点")});
   const int widths[4] = {49, 50, 125, 125};
   for (int i = 0; i < 4; ++i) lvPathDataList->setColumnWidth(i, widths[i]);
   lvPathDataList->verticalHeader()->hide();
@@ -498,7 +497,8 @@ void TPathDesignPage::imgPathDrawMouseMove(Qt::MouseButtons, QPoint pos) {
   TPath& t = *Main->CurTrack;
   if (PathDragging) {
     MoveDesignView([&](TTransformRect& d) {
-      d.PanByPixels(RoundHalfEven(PathDragLast.X - pos.x()), RoundHalfEven(PathDragLast.Y - pos.y()));
+      d.PanByPixels(RoundHalfEven(PathDragLast.X - pos.x()),
+                    RoundHalfEven(PathDragLast.Y - pos.y()));
       if (!RectInside(d.VisibleRect, t.ViewTransform->VisibleRect)) t.ClampDrawView();
     });
     PathDragLast = MakePointF(static_cast<float>(pos.x()), static_cast<float>(pos.y()));

@@ -33,9 +33,9 @@ class TPathDesignPage : public QWidget {
   ~TPathDesignPage() override;
 
   // ---- page state ---------------------------------------------------------
-  TPointF CurrentEndPoint;   // start of the next element
-  bool PathDragging = false; // a button went down in the design view
-  TPointF PathDragLast;      // design-view pixel of the previous drag step
+  TPointF CurrentEndPoint;    // start of the next element
+  bool PathDragging = false;  // a button went down in the design view
+  TPointF PathDragLast;       // design-view pixel of the previous drag step
 
   // ---- commands (the button handlers) ------------------------------------
   void btnNewPathClick();

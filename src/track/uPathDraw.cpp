@@ -27,8 +27,8 @@ constexpr QRgb CentreLineColour = 0xFF000000;
 constexpr QRgb SurfaceColour = 0xFFFFFFFF;
 constexpr QRgb AxisColour = 0xFFFF0000;
 // Exclusive-or masks of the overlays, on the RGB bits only (alpha stays opaque).
-constexpr QRgb FrameXorMask = 0x00FFFF00;  // RGB (255, 255, 0)
-constexpr QRgb InvertXorMask = 0x00FFFFFF; // white: inverts the pixel
+constexpr QRgb FrameXorMask = 0x00FFFF00;   // RGB (255, 255, 0)
+constexpr QRgb InvertXorMask = 0x00FFFFFF;  // white: inverts the pixel
 
 bool Drawable(const QImage* img) { return img && !img->isNull(); }
 
@@ -177,7 +177,7 @@ void TPath::DrawAxes() {
   const QPointF xEnd = origin + QPointF(50, 0);
   const QPointF yEnd = origin + QPointF(0, -50);
   constexpr double PenWidth = 3;
-  constexpr double HeadLength = 9;     // arrowhead, pixels along the axis
+  constexpr double HeadLength = 9;  // arrowhead, pixels along the axis
   constexpr double HeadHalfWidth = 4.5;
 
   QPainter p(DrawImage);
@@ -214,8 +214,8 @@ void TPath::DrawOverview(bool withFrame) {
     QPainter p(ViewImage);
     PrepareTrackPainter(p);
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(QColor::fromRgba(CentreLineColour), 1, Qt::SolidLine, Qt::FlatCap,
-                  Qt::MiterJoin));
+    p.setPen(
+        QPen(QColor::fromRgba(CentreLineColour), 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     // Every element on its own, visible in the design view or not.
     for (const auto& e : Elements) {
       QPainterPath path;

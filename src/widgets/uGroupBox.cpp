@@ -34,12 +34,12 @@ void TGroupBox::SetGroupEnabled(bool on) {
 }
 
 void TGroupBox::SetBanner(bool banner) {
-  setStyleSheet(banner ? QStringLiteral(
-                             "QGroupBox { border: 1px solid palette(mid); margin-top: 18px; }"
-                             "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: "
-                             "top left; left: 0px; right: 0px; padding: 1px 4px; "
-                             "background: palette(mid); color: palette(bright-text); }")
-                       : QString());
+  setStyleSheet(
+      banner ? QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: 18px; }"
+                              "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: "
+                              "top left; left: 0px; right: 0px; padding: 1px 4px; "
+                              "background: palette(mid); color: palette(bright-text); }")
+             : QString());
 }
 
 }  // namespace k2

@@ -109,8 +109,7 @@ QString TNumEdit::FormatValue(double value) const {
   const TSection positive = ParseSection(parts.value(0));
   const double magnitude = std::fabs(value);
   if (RoundsToZero(magnitude, positive.MaxDec))
-    return parts.size() > 2 ? FormatSection(ParseSection(parts[2]), 0)
-                            : FormatSection(positive, 0);
+    return parts.size() > 2 ? FormatSection(ParseSection(parts[2]), 0) : FormatSection(positive, 0);
   if (value < 0)
     return parts.size() > 1 && !parts[1].isEmpty()
                ? FormatSection(ParseSection(parts[1]), magnitude)
@@ -134,7 +133,8 @@ void TNumEdit::ClearLimits() {
 int32_t TNumEdit::IntValue() const { return RoundHalfEven(Val); }
 
 double TNumEdit::Clamp(double v) const {
-  if (NumKind == TKind::Integer) v = std::clamp(static_cast<double>(RoundHalfEven(v)), IntMin, IntMax);
+  if (NumKind == TKind::Integer)
+    v = std::clamp(static_cast<double>(RoundHalfEven(v)), IntMin, IntMax);
   if (Limited && Enforced) v = std::clamp(v, Min, Max);
   return v;
 }
@@ -184,8 +184,8 @@ void TNumEdit::keyPressEvent(QKeyEvent* event) {
 void TNumEdit::UpdateValidator() {
   // Integers: up to ten digits (the 32-bit range is enforced by clamping).  Reals:
   // up to fifteen whole digits and the decimals the format shows.
-  QString pattern = NumKind == TKind::Integer ? QStringLiteral("-?\\d{0,10}")
-                                              : QStringLiteral("-?\\d{0,15}");
+  QString pattern =
+      NumKind == TKind::Integer ? QStringLiteral("-?\\d{0,10}") : QStringLiteral("-?\\d{0,15}");
   if (NumKind == TKind::Real && MaxDecimals > 0)
     pattern += QStringLiteral("(\\.\\d{0,%1})?").arg(MaxDecimals);
   auto* old = validator();

@@ -107,8 +107,7 @@ TEST_F(MainTest, WindowHasItsFixedLayout) {
   EXPECT_EQ(main.statusBar()->height(), 19);
 
   const char* const captions[4] = {"赛道设计", "赛车设计", "仿真模拟", "结果回放"};
-  for (int i = 0; i < 4; ++i)
-    EXPECT_EQ(main.ToolButton(i)->text(), QString::fromUtf8(captions[i]));
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(main.ToolButton(i)->text(), QString::fromUtf8(captions[i]));
   const char* const pages[4] = {"tabsPathDesign", "tabsCarDesign", "tabsSimu", "tabsReplay"};
   for (int i = 0; i < 4; ++i)
     EXPECT_EQ(main.pcMain->widget(i)->objectName(), QString::fromLatin1(pages[i]));

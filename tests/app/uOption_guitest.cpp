@@ -154,9 +154,10 @@ TEST_F(OptionTest, OkWritesAllKeysAndNewTracksUseThem) {
 }
 
 TEST_F(OptionTest, ShowsTheFilesValuesAndWritesUntouchedOnesBackExactly) {
-  Dir.WriteSettings(QStringLiteral("; team settings\n[DefaultMotorParam]\nURated=7.46\n"
-                                   "[Rules]\nMinPathR=abc\nMaxSensorCount=8\n"
-                                   "[DefaultPathParam]\nPathWidth=5000\nMiu=0.0125\n"));
+  Dir.WriteSettings(
+      QStringLiteral("; team settings\n[DefaultMotorParam]\nURated=7.46\n"
+                     "[Rules]\nMinPathR=abc\nMaxSensorCount=8\n"
+                     "[DefaultPathParam]\nPathWidth=5000\nMiu=0.0125\n"));
   TwdOption dialog(&Owner);
   EXPECT_EQ(Field(dialog, "nedtMotorURated")->text(), QStringLiteral("7.5"));
   EXPECT_EQ(Field(dialog, "nedtRulesPathR")->text(), QStringLiteral("400"));
@@ -275,9 +276,9 @@ TEST_P(OptionEntryTest, KeepsOnlyValuesOfTheFieldsKind) {
   Type(e, QString::fromUtf8(c.Typed));
   EXPECT_EQ(e->text(), QString::fromUtf8(c.Shown));
   Button(dialog, "btnApply")->click();
-  EXPECT_EQ(TIniFile(Ini()).ReadString(QString::fromLatin1(c.Section),
-                                       QString::fromLatin1(c.Key), {}),
-            QString::fromUtf8(c.Written));
+  EXPECT_EQ(
+      TIniFile(Ini()).ReadString(QString::fromLatin1(c.Section), QString::fromLatin1(c.Key), {}),
+      QString::fromUtf8(c.Written));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -60,8 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
                   400},
         TReadCase{"RealForInteger", "[Rules]\nMinPathR=1.5\n", "Rules", "MinPathR", false, 400,
                   400},
-        TReadCase{"BeyondInt32", "[Rules]\nMinPathR=99999999999\n", "Rules", "MinPathR", false,
-                  400, 400},
+        TReadCase{"BeyondInt32", "[Rules]\nMinPathR=99999999999\n", "Rules", "MinPathR", false, 400,
+                  400},
         TReadCase{"Real", "[M]\nURated=7.25\n", "M", "URated", true, 7.5, 7.25},
         TReadCase{"RealHundredth", "[M]\nMiu=0.01\n", "M", "Miu", true, 0.5, 0.01},
         TReadCase{"RealExponent", "[M]\nMiu=1e-3\n", "M", "Miu", true, 0.5, 0.001},
@@ -77,16 +77,17 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(IniWrite, ChangesOnlyTheWrittenKeys) {
   test::TTempDir dir;
   const QString path = dir.Path(QStringLiteral("Kurvino2.ini"));
-  dir.WriteSettings(QStringLiteral("; settings of a team\n"
-                                   "[DefaultPathParam]\n"
-                                   "PathWidth=300\n"
-                                   "Comment=keep me\n"
-                                   "\n"
-                                   "[Rules]\n"
-                                   "MinPathR = 400\n"
-                                   "\n"
-                                   "[Other]\n"
-                                   "X=1\n"));
+  dir.WriteSettings(
+      QStringLiteral("; settings of a team\n"
+                     "[DefaultPathParam]\n"
+                     "PathWidth=300\n"
+                     "Comment=keep me\n"
+                     "\n"
+                     "[Rules]\n"
+                     "MinPathR = 400\n"
+                     "\n"
+                     "[Other]\n"
+                     "X=1\n"));
   TIniFile ini(path);
   ini.WriteInteger(QStringLiteral("Rules"), QStringLiteral("MinPathR"), 350);
   ini.WriteInteger(QStringLiteral("Rules"), QStringLiteral("MaxSensorCount"), 8);
@@ -146,9 +147,15 @@ struct TFormatCase {
 
 TEST(IniWrite, RealsInTheShortestGeneralForm) {
   const TFormatCase cases[] = {
-      {0.01, "0.01"},      {7.5, "7.5"},          {10.0, "10"},    {2000.0, "2000"},
-      {20.5, "20.5"},      {-3.25, "-3.25"},      {0.1 + 0.2, "0.3"},
-      {1e-5, "1e-05"},     {123456789012.0, "123456789012"},
+      {0.01, "0.01"},
+      {7.5, "7.5"},
+      {10.0, "10"},
+      {2000.0, "2000"},
+      {20.5, "20.5"},
+      {-3.25, "-3.25"},
+      {0.1 + 0.2, "0.3"},
+      {1e-5, "1e-05"},
+      {123456789012.0, "123456789012"},
       {static_cast<double>(0.3f), "0.300000011920929"},  // 15 significant digits at most
   };
   for (const TFormatCase& c : cases)
@@ -158,10 +165,12 @@ TEST(IniWrite, RealsInTheShortestGeneralForm) {
 // ---- the key table and the rules ------------------------------------------------------
 
 TEST(SettingKeys, TableHoldsTheKeysInWritingOrder) {
-  const char* const order[22] = {"PathWidth", "LineWidth", "Miu", "Length", "Width", "Weight",
-                                 "Track", "WheelBase", "WheelD", "WheelWidth", "FrontLength",
-                                 "Ratio", "URated", "IRated", "TRated", "nRated", "Ra", "L",
-                                 "MaxSteerAngle", "SteerSpeed", "MaxSensorCount", "MinPathR"};
+  const char* const order[22] = {
+      "PathWidth",      "LineWidth", "Miu",       "Length",        "Width",
+      "Weight",         "Track",     "WheelBase", "WheelD",        "WheelWidth",
+      "FrontLength",    "Ratio",     "URated",    "IRated",        "TRated",
+      "nRated",         "Ra",        "L",         "MaxSteerAngle", "SteerSpeed",
+      "MaxSensorCount", "MinPathR"};
   int reals = 0, differing = 0;
   for (int i = 0; i < 22; ++i) {
     EXPECT_STREQ(SettingKeys[i].Key, order[i]);

@@ -115,10 +115,10 @@ TEST_F(CCDSensorDialogTest, OkWithCornersThatFormNoQuadrilateralAsksAgain) {
     TPointF TL, BL, TR, BR;
     bool Accepted;
   } cases[] = {
-      {{0, 0}, {0, 0}, {0, 0}, {0, 0}, false},              // never entered
-      {{-50, 200}, {0, 100}, {50, 200}, {0, 100}, false},   // near corners equal
-      {{-50, 200}, {-50, 100}, {50, 200}, {-50, 0}, false}, // three on a line
-      {{50, 200}, {30, 100}, {-50, 200}, {-30, 100}, false}, // left and right swapped
+      {{0, 0}, {0, 0}, {0, 0}, {0, 0}, false},                // never entered
+      {{-50, 200}, {0, 100}, {50, 200}, {0, 100}, false},     // near corners equal
+      {{-50, 200}, {-50, 100}, {50, 200}, {-50, 0}, false},   // three on a line
+      {{50, 200}, {30, 100}, {-50, 200}, {-30, 100}, false},  // left and right swapped
       {{-50, 200}, {-30, 100}, {50, 200}, {30, 100}, true},
   };
   for (const Case& c : cases) {

@@ -118,8 +118,7 @@ class CarPageTest : public ::testing::Test {
     const QPoint p = list->visualItemRect(item).center();
     for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
       QMouseEvent e(t, QPointF(p), list->viewport()->mapToGlobal(QPointF(p)), Qt::LeftButton,
-                    t == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                    Qt::NoModifier);
+                    t == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
       QApplication::sendEvent(list->viewport(), &e);
     }
   }
@@ -163,9 +162,9 @@ class CarPageTest : public ::testing::Test {
       TypeAndLeave(d.nedtAssembleZ, QStringLiteral("100"));
       TypeAndLeave(d.nedtAlpha, QStringLiteral("45"));
       const std::pair<TNumEdit*, const char*> corners[8] = {
-          {d.nedtTopLeftX, "-50"},     {d.nedtTopLeftY, "200"},   {d.nedtBottomLeftX, "-30"},
-          {d.nedtBottomLeftY, "100"},  {d.nedtTopRightX, "50"},   {d.nedtTopRightY, "200"},
-          {d.nedtBottomRightX, "30"},  {d.nedtBottomRightY, "100"}};
+          {d.nedtTopLeftX, "-50"},    {d.nedtTopLeftY, "200"},    {d.nedtBottomLeftX, "-30"},
+          {d.nedtBottomLeftY, "100"}, {d.nedtTopRightX, "50"},    {d.nedtTopRightY, "200"},
+          {d.nedtBottomRightX, "30"}, {d.nedtBottomRightY, "100"}};
       for (const auto& [edit, text] : corners) TypeAndLeave(edit, QString::fromLatin1(text));
       d.btnOK->click();
     });
@@ -182,8 +181,8 @@ class CarPageTest : public ::testing::Test {
   QString WriteThreeLights(const QString& name, bool withCCD = false) {
     return WriteCar(name, [&](TCar& c) {
       c.Length = 321;
-      for (const TLight& l : {TLight{-40, 150, 50, 45}, TLight{0, 200, 50, 0, 1, 30},
-                              TLight{40, 150, 50, 45}})
+      for (const TLight& l :
+           {TLight{-40, 150, 50, 45}, TLight{0, 200, 50, 0, 1, 30}, TLight{40, 150, 50, 45}})
         c.AddLightSensor(std::make_unique<TLightSensor>(MakeLight(l)));
       if (withCCD) c.SetCCDSensor(MakeCCD());
     });
@@ -243,8 +242,10 @@ TEST_F(CarPageTest, CarTestGroupHoldsItsControls) {
   const struct {
     const char* Name;
     QSize Size;
-  } views[] = {{"imgCarDraw", {300, 300}}, {"imgCarSensors", {376, 86}},
-               {"imgCarCCD", {86, 86}}, {"imgCarView", {136, 136}}};
+  } views[] = {{"imgCarDraw", {300, 300}},
+               {"imgCarSensors", {376, 86}},
+               {"imgCarCCD", {86, 86}},
+               {"imgCarView", {136, 136}}};
   for (const auto& v : views) EXPECT_EQ(W<TRasterView>(v.Name)->size(), v.Size) << v.Name;
   const char* captions[] = {"进入测试", "离开测试", "开始", "暂停"};
   for (int i = 0; i < 4; ++i) {
@@ -252,8 +253,8 @@ TEST_F(CarPageTest, CarTestGroupHoldsItsControls) {
     EXPECT_EQ(b->text(), QString::fromUtf8(captions[i]));
     EXPECT_TRUE(group->isAncestorOf(b));
   }
-  for (const char* name : {"imgCarSensors", "imgCarCCD", "imgCarView", "dgCarTestSpeed",
-                           "dgCarTestSteer"})
+  for (const char* name :
+       {"imgCarSensors", "imgCarCCD", "imgCarView", "dgCarTestSpeed", "dgCarTestSteer"})
     EXPECT_TRUE(group->isAncestorOf(W<QWidget>(name))) << name;
   EXPECT_FALSE(group->isAncestorOf(W<QWidget>("imgCarDraw")));
   EXPECT_EQ(Page->size(), QSize(944, 601));
@@ -267,19 +268,20 @@ TEST_F(CarPageTest, NewShowsTheDefaultCarUnsaved) {
   const struct {
     const char* Edit;
     const char* Text;
-  } shown[] = {{"nedtCarLength", "400"},    {"nedtCarWidth", "200"},     {"nedtCarTrack", "300"},
-               {"nedtCarWheelBase", "190"}, {"nedtCarFrontLength", "130"}, {"nedtCarWheelD", "40"},
-               {"nedtCarWheelWidth", "20"}, {"nedtCarWeight", "2500"},  {"nedtRatio", "0.5000"},
-               {"nedtMotorURated", "7.4"},  {"nedtMotorIRated", "0.2"}, {"nedtMotornRated", "3000"},
-               {"nedtMotorTRated", "10.0"}, {"nedtMotorRa", "0.200"},   {"nedtMotorL", "15"},
-               {"nedtMaxSteerAngle", "40"}, {"nedtSteerSpeed", "30"}};
+  } shown[] = {
+      {"nedtCarLength", "400"},    {"nedtCarWidth", "200"},       {"nedtCarTrack", "300"},
+      {"nedtCarWheelBase", "190"}, {"nedtCarFrontLength", "130"}, {"nedtCarWheelD", "40"},
+      {"nedtCarWheelWidth", "20"}, {"nedtCarWeight", "2500"},     {"nedtRatio", "0.5000"},
+      {"nedtMotorURated", "7.4"},  {"nedtMotorIRated", "0.2"},    {"nedtMotornRated", "3000"},
+      {"nedtMotorTRated", "10.0"}, {"nedtMotorRa", "0.200"},      {"nedtMotorL", "15"},
+      {"nedtMaxSteerAngle", "40"}, {"nedtSteerSpeed", "30"}};
   for (const auto& s : shown) EXPECT_EQ(Edit(s.Edit)->text(), QString::fromUtf8(s.Text)) << s.Edit;
   for (const char* g : EditingGroups) EXPECT_TRUE(W<TGroupBox>(g)->GroupEnabled()) << g;
-  for (const char* name : {"btnNewCar", "btnOpenCar", "btnSaveCar", "btnCloseCar", "btnAddSensor",
-                           "btnEnterTest"})
+  for (const char* name :
+       {"btnNewCar", "btnOpenCar", "btnSaveCar", "btnCloseCar", "btnAddSensor", "btnEnterTest"})
     EXPECT_TRUE(Enabled(name)) << name;
-  for (const char* name : {"btnEditSensor", "btnDeleteSensor", "btnExitTest", "btnStartTest",
-                           "btnPauseTest"})
+  for (const char* name :
+       {"btnEditSensor", "btnDeleteSensor", "btnExitTest", "btnStartTest", "btnPauseTest"})
     EXPECT_FALSE(Enabled(name)) << name;
   EXPECT_EQ(Kinds(), (QStringList{"光电", "CCD"}));
   EXPECT_EQ(W<QComboBox>("cbbSensorKind")->currentIndex(), 0);
@@ -345,7 +347,8 @@ TEST_F(CarPageTest, TypedParametersReachTheCarAndMarkItModified) {
       {"nedtMotorTRated", "0.5", [](const TCar& c) { return c.Motor->TRated; }, 0.5, false},
       {"nedtMotorRa", "1.25", [](const TCar& c) { return c.Motor->Ra; }, 1.25, false},
       {"nedtMotorL", "22", [](const TCar& c) { return c.Motor->L; }, 22, false},
-      {"nedtMaxSteerAngle", "25", [](const TCar& c) { return c.SteerMotor->MaxSteerAngle; }, 25, false},
+      {"nedtMaxSteerAngle", "25", [](const TCar& c) { return c.SteerMotor->MaxSteerAngle; }, 25,
+       false},
       {"nedtSteerSpeed", "400", [](const TCar& c) { return c.SteerMotor->SteerSpeed; }, 400, false},
   };
   Click("btnNewCar");
@@ -449,11 +452,12 @@ TEST_F(CarPageTest, SensorListShowsRowsHintsAndCounts) {
   EXPECT_EQ(Row(0, 0), (QStringList{"LS 1", "X: -40, Y: 200", "非连续型"}));
   EXPECT_EQ(Row(0, 1), (QStringList{"LS 2", "X: 0, Y: 200", "连续型"}));
   EXPECT_EQ(Row(0, 2), (QStringList{"LS 3", "X: 40, Y: 200", "非连续型"}));
-  const QString corners = QStringLiteral("左上(-50, 200)，左下(-30, 100)，右上(50, 200)，右下(30, 100)");
+  const QString corners =
+      QStringLiteral("左上(-50, 200)，左下(-30, 100)，右上(50, 200)，右下(30, 100)");
   EXPECT_EQ(Row(1, 0), (QStringList{"CS 1", "X: 0, Y: 100", corners}));
-  EXPECT_EQ(Root(0)->child(1)->toolTip(0),
-            QStringLiteral("LS 2") + CRLF2 + QStringLiteral("X: 0, Y: 200") + CRLF2 +
-                QStringLiteral("连续型"));
+  EXPECT_EQ(Root(0)->child(1)->toolTip(0), QStringLiteral("LS 2") + CRLF2 +
+                                               QStringLiteral("X: 0, Y: 200") + CRLF2 +
+                                               QStringLiteral("连续型"));
   EXPECT_EQ(Root(1)->child(0)->toolTip(2),
             QStringLiteral("CS 1") + CRLF2 + QStringLiteral("X: 0, Y: 100") + CRLF2 + corners);
   const TSensorTreeData* d = TSensorTreeList::RowData(Root(0)->child(2));
@@ -568,7 +572,8 @@ TEST_F(CarPageTest, EditWritesTheDialogBackIntoTheClickedSensor) {
     });
     EXPECT_EQ(Main->DocModified, ok);
     EXPECT_EQ(Car().LightSensors[1]->SenseY, ok ? 250 : 200);
-    EXPECT_EQ(Row(0, 1).at(1), ok ? QStringLiteral("X: 0, Y: 250") : QStringLiteral("X: 0, Y: 200"));
+    EXPECT_EQ(Row(0, 1).at(1),
+              ok ? QStringLiteral("X: 0, Y: 250") : QStringLiteral("X: 0, Y: 200"));
   }
   EXPECT_EQ(test::Record(*Car().LightSensors[0]), first);
   EXPECT_EQ(test::Record(*Car().LightSensors[2]), third);
@@ -746,8 +751,8 @@ TEST_F(CarPageTest, PromptAsksAboutUnsavedChanges) {
     EXPECT_EQ(Dialogs.Boxes[0].Icon, QMessageBox::Warning);
     EXPECT_EQ(Dialogs.Boxes[0].Buttons, Btn::Yes | Btn::No | Btn::Cancel);
     if (c.Answers.size() == 2) {
-      EXPECT_EQ(Dialogs.Boxes[1].Text, QStringLiteral("新建赛车.kcf保存失败！") + CRLF2 +
-                                           QString::fromUtf8(a.Question));
+      EXPECT_EQ(Dialogs.Boxes[1].Text,
+                QStringLiteral("新建赛车.kcf保存失败！") + CRLF2 + QString::fromUtf8(a.Question));
       EXPECT_EQ(Dialogs.Boxes[1].Title, QString::fromUtf8(a.Caption));
       EXPECT_EQ(Dialogs.Boxes[1].Buttons, Btn::Yes | Btn::No);
     }

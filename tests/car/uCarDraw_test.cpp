@@ -27,9 +27,9 @@ constexpr TRgb BodyTwice{12, 12, 144};
   if (std::abs(qRed(c) - want.R) <= 3 && std::abs(qGreen(c) - want.G) <= 3 &&
       std::abs(qBlue(c) - want.B) <= 3)
     return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is (" << qRed(c)
-                                       << ", " << qGreen(c) << ", " << qBlue(c) << "), want ("
-                                       << want.R << ", " << want.G << ", " << want.B << ")";
+  return ::testing::AssertionFailure()
+         << "pixel (" << x << ", " << y << ") is (" << qRed(c) << ", " << qGreen(c) << ", "
+         << qBlue(c) << "), want (" << want.R << ", " << want.G << ", " << want.B << ")";
 }
 
 struct TProbe {
@@ -54,16 +54,30 @@ class CarDrawTest : public ::testing::Test {
 TEST_F(CarDrawTest, DefaultCarFacingUp) {
   Car.Draw();
   Expect({// body: 40 x 80 pixels around (150, 150)
-          {150, 150, Body}, {130, 150, Body}, {129, 150, White}, {169, 150, Body},
-          {170, 150, White}, {150, 110, Body}, {150, 109, White}, {150, 189, Body},
+          {150, 150, Body},
+          {130, 150, Body},
+          {129, 150, White},
+          {169, 150, Body},
+          {170, 150, White},
+          {150, 110, Body},
+          {150, 109, White},
+          {150, 189, Body},
           {150, 190, White},
           // front axle 26 pixels above the centre, 3 pixels wide
-          {150, 123, AxleOnBody}, {150, 124, AxleOnBody}, {150, 121, Body}, {150, 127, Body},
+          {150, 123, AxleOnBody},
+          {150, 124, AxleOnBody},
+          {150, 121, Body},
+          {150, 127, Body},
           {125, 124, AxleOnWhite},
           // rear axle 12 pixels below
-          {150, 161, AxleOnBody}, {150, 162, AxleOnBody}, {150, 159, Body}, {150, 165, Body},
+          {150, 161, AxleOnBody},
+          {150, 162, AxleOnBody},
+          {150, 159, Body},
+          {150, 165, Body},
           // wheels 4 x 8 pixels centred on the axle ends (150 -+ 30)
-          {119, 165, WheelOnWhite}, {180, 127, WheelOnWhite}, {117, 165, White},
+          {119, 165, WheelOnWhite},
+          {180, 127, WheelOnWhite},
+          {117, 165, White},
           {183, 127, White}});
 }
 
@@ -81,9 +95,14 @@ TEST_P(CarDrawHeading, FrontPointsWhereTheHeadingSays) {
   Car.Heading = c.Heading;
   Car.Draw();
   // The body lies across the view: 80 x 40 pixels.
-  Expect({{112, 150, Body}, {150, 131, Body}, {150, 128, White}, {108, 150, White},
-          {c.FrontX, 150, AxleOnBody}, {c.FrontX + 1, 150, AxleOnBody},
-          {c.RearX, 150, AxleOnBody}, {c.RearX + 1, 150, AxleOnBody}});
+  Expect({{112, 150, Body},
+          {150, 131, Body},
+          {150, 128, White},
+          {108, 150, White},
+          {c.FrontX, 150, AxleOnBody},
+          {c.FrontX + 1, 150, AxleOnBody},
+          {c.RearX, 150, AxleOnBody},
+          {c.RearX + 1, 150, AxleOnBody}});
 }
 
 // The axle at x = 150 -+ 26 (front) and 150 +- 12 (rear) covers the two columns around it.

@@ -69,8 +69,9 @@ TEST_F(CarTest, NewCarWithoutSettingsFile) {
 }
 
 TEST_F(CarTest, NewCarReadsTheSettingsFile) {
-  Dir.WriteSettings(QStringLiteral("[DefaultCarParam]\nLength=500\nWeight=1000\nWheelD=64\n"
-                                   "Ratio=0.75\n[DefaultSteerMotorParam]\nSteerSpeed=90\n"));
+  Dir.WriteSettings(
+      QStringLiteral("[DefaultCarParam]\nLength=500\nWeight=1000\nWheelD=64\n"
+                     "Ratio=0.75\n[DefaultSteerMotorParam]\nSteerSpeed=90\n"));
   QImage view(430, 430, QImage::Format_ARGB32);
   const TCar car(&view, 2000);
   EXPECT_EQ(car.Length, 500);

@@ -267,8 +267,9 @@ TEST_F(ServoTest, RecordIsEightBytes) {
 
 TEST(ActuatorDefaults, ComeFromTheSettingsFile) {
   test::TTempDir dir;
-  dir.WriteSettings(QStringLiteral("[DefaultMotorParam]\nURated=12\nnRated=5000\nL=3\n"
-                                   "[DefaultSteerMotorParam]\nMaxSteerAngle=25\n"));
+  dir.WriteSettings(
+      QStringLiteral("[DefaultMotorParam]\nURated=12\nnRated=5000\nL=3\n"
+                     "[DefaultSteerMotorParam]\nMaxSteerAngle=25\n"));
   const TMotor motor;
   EXPECT_EQ(motor.URated, 12.0f);
   EXPECT_EQ(motor.nRated, 5000);

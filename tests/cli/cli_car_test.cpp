@@ -113,8 +113,9 @@ TEST_F(CliCarTest, LeftOutFieldsTakeTheSettingsDefaults) {
   ASSERT_EQ(Build(R"({"type":"car"})", "plain.kcf"), 0);
   EXPECT_EQ(test::ReadFile(File("plain.kcf")).size(), 84);
 
-  Dir.WriteSettings(QStringLiteral("[DefaultCarParam]\nLength=555\n[DefaultMotorParam]\n"
-                                   "URated=12\n[DefaultSteerMotorParam]\nSteerSpeed=90\n"));
+  Dir.WriteSettings(
+      QStringLiteral("[DefaultCarParam]\nLength=555\n[DefaultMotorParam]\n"
+                     "URated=12\n[DefaultSteerMotorParam]\nSteerSpeed=90\n"));
   ASSERT_EQ(Build(R"({"type":"car","Width":250,"Motor":{"nRated":5000}})", "set.kcf"), 0);
   const QJsonObject car = Dump("set.kcf");
   EXPECT_EQ(car[QStringLiteral("Length")].toInt(), 555);
@@ -134,14 +135,18 @@ TEST_F(CliCarTest, BadDocumentsAreRefusedNamingTheField) {
       {R"({"type":"car","Weight":1.5})", "Weight"},
       {R"({"type":"car","LightSensors":{}})", "LightSensors"},
       {R"({"type":"car","LightSensors":[{"AssembleX":0,"AssembleY":0,"AssembleZ":0,
-          "SenseX":0,"Beta":0,"EffectiveR":0,"SensorType":0}]})", "LightSensors[0]"},
+          "SenseX":0,"Beta":0,"EffectiveR":0,"SensorType":0}]})",
+       "LightSensors[0]"},
       {R"({"type":"car","LightSensors":[{"AssembleX":0,"AssembleY":0,"Beta":0,
-          "EffectiveR":0,"SensorType":0}]})", "AssembleZ"},
+          "EffectiveR":0,"SensorType":0}]})",
+       "AssembleZ"},
       {R"({"type":"car","LightSensors":[{"AssembleX":0,"AssembleY":0,"AssembleZ":0,
-          "Beta":0,"EffectiveR":0,"SensorType":2}]})", "SensorType"},
+          "Beta":0,"EffectiveR":0,"SensorType":2}]})",
+       "SensorType"},
       {R"({"type":"car","CCDSensor":{"AssembleX":0,"AssembleY":0,"AssembleZ":0,"Alpha":9,
           "PixelWidth":0,"PixelHeight":1,"TopLeft":{"X":0,"Y":0},"TopRight":{"X":0,"Y":0},
-          "BottomRight":{"X":0,"Y":0},"BottomLeft":{"X":0,"Y":0}}})", "PixelWidth"},
+          "BottomRight":{"X":0,"Y":0},"BottomLeft":{"X":0,"Y":0}}})",
+       "PixelWidth"},
       {R"({"type":"car","CCDSensor":{"SenseX":0,"SenseY":0}})", "CCDSensor"},
       {R"({"type":"car","Motor":{"Ra":"fast"}})", "Motor.Ra"},
       {R"({"type":"car","SteerMotor":7})", "SteerMotor"},

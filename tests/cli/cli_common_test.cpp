@@ -80,9 +80,11 @@ INSTANTIATE_TEST_SUITE_P(
         TUsageCase{"NoCommand", {}, "Usage:"},
         TUsageCase{"UnknownCommand", {QStringLiteral("frobnicate")}, "unknown command frobnicate"},
         TUsageCase{"UnknownOption", {QStringLiteral("--verbose")}, "unknown option --verbose"},
-        TUsageCase{"SettingsWithoutFile", {QStringLiteral("--settings")}, "--settings needs a FILE"},
+        TUsageCase{
+            "SettingsWithoutFile", {QStringLiteral("--settings")}, "--settings needs a FILE"},
         TUsageCase{"DumpWithoutFile", {QStringLiteral("dump")}, "dump takes one FILE"},
-        TUsageCase{"BuildWithOneArgument", {QStringLiteral("build"), QStringLiteral("a.json")},
+        TUsageCase{"BuildWithOneArgument",
+                   {QStringLiteral("build"), QStringLiteral("a.json")},
                    "build takes IN.json and OUT"}),
     [](const auto& info) { return std::string(info.param.Name); });
 

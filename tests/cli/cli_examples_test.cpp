@@ -27,10 +27,10 @@ TEST_P(ExampleRunTest, StaysOnTheLineForThreeLaps) {
   const QString bin = test::BinDir() + QLatin1Char('/');
   const TExample& e = GetParam();
   QString out, err;
-  const int code = RunCli({"run", "--track", bin + QLatin1String(e.Track), "--car",
-                           bin + "Car/" + QLatin1String(e.Car), "--judge",
-                           bin + "Judgement/" + QLatin1String(e.Module), "--steps", "6000", "--json"},
-                          &out, &err);
+  const int code = RunCli(
+      {"run", "--track", bin + QLatin1String(e.Track), "--car", bin + "Car/" + QLatin1String(e.Car),
+       "--judge", bin + "Judgement/" + QLatin1String(e.Module), "--steps", "6000", "--json"},
+      &out, &err);
   ASSERT_EQ(code, 0) << err.toStdString();
   const QJsonObject summary = QJsonDocument::fromJson(out.toUtf8()).object();
   EXPECT_EQ(summary.value("steps").toInt(), 6000);

@@ -27,8 +27,8 @@ QByteArray ExampleRecord(const char* track = "track.kpf", const char* car = "car
     records += QByteArray(i ? "," : "") + R"({"PosX":0,"PosY":)" + QByteArray::number(i * 10) +
                R"(.5,"Heading":-0,"SteerAngle":1e-7,"Speed":0.1,"Acc":-3.4028235e38,"Warp":3,)" +
                R"("Readings":[0,1,2,3,252,253,254,)" + QByteArray::number(255 - i) + "]}";
-  return QByteArray(R"({"type":"record","TrackFileName":")") + track + R"(","CarFileName":")" + car +
-         R"(","JudgeFileName":"silent.so","StepMs":10,)" +
+  return QByteArray(R"({"type":"record","TrackFileName":")") + track + R"(","CarFileName":")" +
+         car + R"(","JudgeFileName":"silent.so","StepMs":10,)" +
          R"("Track":{"PathWidth":300,"LineWidth":30,"Miu":0.01,"Design":[{"Line":[0,1000]}]},)" +
          R"("Car":{"LightSensors":[)" + sensors + R"(]},"Records":[)" + records + "]}";
 }
@@ -104,7 +104,8 @@ TEST_F(CliRecordTest, NamesAreGbkInTheFileAndUtf8InJson) {
   ASSERT_EQ(Build(ExampleRecord("赛道一.kpf", "新建赛车.kcf"), "gbk.krf").Code, 0);
   const QByteArray bytes = test::ReadFile(File("gbk.krf"));
   EXPECT_EQ(bytes.mid(18, 14), test::LE32(10) + QByteArray("\xC8\xFC\xB5\xC0\xD2\xBB.kpf"));
-  const QJsonObject doc = QJsonDocument::fromJson(Cli({QStringLiteral("dump"), File("gbk.krf")}).Out).object();
+  const QJsonObject doc =
+      QJsonDocument::fromJson(Cli({QStringLiteral("dump"), File("gbk.krf")}).Out).object();
   EXPECT_EQ(doc["TrackFileName"].toString(), QStringLiteral("赛道一.kpf"));
   EXPECT_EQ(doc["CarFileName"].toString(), QStringLiteral("新建赛车.kcf"));
 

@@ -71,7 +71,11 @@ TEST_F(RenderTrackTest, DrawsTheViewsAsThePageDoes) {
       {{"--view", "overview"}, true, 140, 6000, {}},
       {{"--size", "300", "--span", "5000"}, false, 300, 5000, {}},
       {{"--center", "1000,-250.5"}, false, 558, 3000, {1000, -250.5f}},
-      {{"--view", "overview", "--size", "200", "--center", "2000,1200"}, true, 200, 6000, {2000, 1200}},
+      {{"--view", "overview", "--size", "200", "--center", "2000,1200"},
+       true,
+       200,
+       6000,
+       {2000, 1200}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Options.join(' ').toStdString());

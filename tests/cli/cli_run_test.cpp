@@ -31,11 +31,11 @@ QString Module(const char* name) {
 class CliRunTest : public ::testing::Test {
  protected:
   CliRunTest() {
-    EXPECT_TRUE(test::SaveTrack(File("track.kpf"),
-                                {LineTo(2300, 0), ArcAround(2300, 800, 90), LineTo(3100, 3200),
-                                 ArcAround(2300, 3200, 90), LineTo(-2300, 4000),
-                                 ArcAround(-2300, 3200, 90), LineTo(-3100, 800),
-                                 ArcAround(-2300, 800, 90), LineTo(0, 0)}));
+    EXPECT_TRUE(
+        test::SaveTrack(File("track.kpf"),
+                        {LineTo(2300, 0), ArcAround(2300, 800, 90), LineTo(3100, 3200),
+                         ArcAround(2300, 3200, 90), LineTo(-2300, 4000), ArcAround(-2300, 3200, 90),
+                         LineTo(-3100, 800), ArcAround(-2300, 800, 90), LineTo(0, 0)}));
     auto car = test::RowCar(5, 10, true);
     EXPECT_TRUE(test::SaveCar(File("car.kcf"), *car));
   }
@@ -47,7 +47,8 @@ class CliRunTest : public ::testing::Test {
     QProcess p;
     p.setWorkingDirectory(Dir.Dir());
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    for (const QString& kv : env) e.insert(kv.section(QLatin1Char('='), 0, 0), kv.section(QLatin1Char('='), 1));
+    for (const QString& kv : env)
+      e.insert(kv.section(QLatin1Char('='), 0, 0), kv.section(QLatin1Char('='), 1));
     p.setProcessEnvironment(e);
     p.start(test::BinDir() + QStringLiteral("/kurvino2-cli"),
             QStringList{QStringLiteral("--settings"), File("Kurvino2.ini")} + args);
@@ -61,9 +62,11 @@ class CliRunTest : public ::testing::Test {
 
   // run on track.kpf and car.kcf with the given module and further options.
   TRun Run(const QString& module, const QStringList& more, const QStringList& env = {}) const {
-    return Cli(QStringList{QStringLiteral("run"), QStringLiteral("--track"), File("track.kpf"),
-                           QStringLiteral("--car"), File("car.kcf"), QStringLiteral("--judge"),
-                           module} + more, env);
+    return Cli(
+        QStringList{QStringLiteral("run"), QStringLiteral("--track"), File("track.kpf"),
+                    QStringLiteral("--car"), File("car.kcf"), QStringLiteral("--judge"), module} +
+            more,
+        env);
   }
 
   QJsonObject Dump(const QString& file) const {
@@ -76,15 +79,16 @@ class CliRunTest : public ::testing::Test {
 };
 
 TEST_F(CliRunTest, JsonSummaryMatchesTheSavedRecord) {
-  const TRun r = Run(Module("follower"), {"--steps", "300", "--step", "20", "--out",
-                                          File("run.krf"), "--json"});
+  const TRun r = Run(Module("follower"),
+                     {"--steps", "300", "--step", "20", "--out", File("run.krf"), "--json"});
   ASSERT_EQ(r.Code, 0) << r.Err.toStdString();
   // No progress bar without a terminal.
   EXPECT_FALSE(r.Err.contains(QLatin1Char('\r')) || r.Err.contains(QLatin1Char('%')))
       << r.Err.toStdString();
   ASSERT_EQ(r.Out.count('\n'), 1);
   const QJsonObject s = QJsonDocument::fromJson(r.Out).object();
-  EXPECT_EQ(s.keys(), (QStringList{"final", "max_warp", "sim_ms", "steps", "steps_per_s", "wall_s"}));
+  EXPECT_EQ(s.keys(),
+            (QStringList{"final", "max_warp", "sim_ms", "steps", "steps_per_s", "wall_s"}));
   EXPECT_EQ(s["steps"].toInt(), 300);
   EXPECT_EQ(s["sim_ms"].toInt(), 6000);
   EXPECT_GT(s["wall_s"].toDouble(), 0);
@@ -109,7 +113,9 @@ TEST_F(CliRunTest, JsonSummaryMatchesTheSavedRecord) {
   EXPECT_GT(last["PosX"].toDouble(), 1000);
 
   // The same inputs give the same bytes.
-  ASSERT_EQ(Run(Module("follower"), {"--steps", "300", "--step", "20", "--out", File("again.krf")}).Code, 0);
+  ASSERT_EQ(
+      Run(Module("follower"), {"--steps", "300", "--step", "20", "--out", File("again.krf")}).Code,
+      0);
   EXPECT_EQ(test::ReadFile(File("again.krf")), test::ReadFile(File("run.krf")));
 }
 
@@ -122,9 +128,9 @@ TEST_F(CliRunTest, WithoutJsonOneLineSummary) {
 
 struct TLoadCase {
   const char* Name;
-  const char* Track;   // file name in the temp folder, or "" for the good one
+  const char* Track;  // file name in the temp folder, or "" for the good one
   const char* Car;
-  const char* Judge;   // test module, or a file name in the temp folder
+  const char* Judge;  // test module, or a file name in the temp folder
   const char* Message;
   const char* Env;
 };
@@ -142,11 +148,13 @@ TEST_P(CliLoadErrorTest, ExitsWithTwoAndThePagesMessage) {
   QStringList env;
   if (*c.Env) env << QString::fromLatin1(c.Env);
   const TRun r = Cli({"run", "--track", track, "--car", car, "--judge", judge, "--steps", "5",
-                      "--out", File("run.krf")}, env);
+                      "--out", File("run.krf")},
+                     env);
   EXPECT_EQ(r.Code, 2);
   EXPECT_TRUE(r.Err.contains(QString::fromUtf8(c.Message))) << r.Err.toStdString();
-  const QString named = r.Err.contains(QStringLiteral("赛道")) ? track
-                        : r.Err.contains(QStringLiteral("赛车")) ? car : judge;
+  const QString named = r.Err.contains(QStringLiteral("赛道"))   ? track
+                        : r.Err.contains(QStringLiteral("赛车")) ? car
+                                                                 : judge;
   EXPECT_TRUE(r.Err.contains(named)) << r.Err.toStdString();
   EXPECT_TRUE(r.Out.isEmpty());
   EXPECT_TRUE(test::ReadFile(File("run.krf")).isEmpty());
@@ -169,10 +177,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CliRunTest, BadOptionsExitWithTwo) {
   const QStringList cases[] = {
-      {"--step", "5"},          {"--step", "10001"},   {"--step", "ten"},
-      {"--steps", "-1"},        {"--steps", "300000000"},  // 3e9 ms of simulated time
-      {"--judge-timeout", "0"}, {"--foo"},             {"--foo", "1"},
-      {"--steps"},
+      {"--step", "5"},          {"--step", "10001"}, {"--step", "ten"}, {"--steps", "-1"},
+      {"--steps", "300000000"},  // 3e9 ms of simulated time
+      {"--judge-timeout", "0"}, {"--foo"},           {"--foo", "1"},    {"--steps"},
   };
   for (const QStringList& more : cases) {
     const TRun r = Run(Module("silent"), more);
@@ -187,10 +194,10 @@ TEST_F(CliRunTest, BadOptionsExitWithTwo) {
 class CliJudgeFaultTest : public CliRunTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(CliJudgeFaultTest, ExitsWithThreeKeepingTheStepsBefore) {
-  const TRun r = Run(Module("faulty"), {"--steps", "10", "--out", File("run.krf"),
-                                        "--judge-timeout", "300", "--json"},
-                     {QStringLiteral("K2_FAULT=") + QLatin1String(GetParam()),
-                      QStringLiteral("K2_FAULT_AT=4")});
+  const TRun r = Run(
+      Module("faulty"),
+      {"--steps", "10", "--out", File("run.krf"), "--judge-timeout", "300", "--json"},
+      {QStringLiteral("K2_FAULT=") + QLatin1String(GetParam()), QStringLiteral("K2_FAULT_AT=4")});
   EXPECT_EQ(r.Code, 3);
   EXPECT_TRUE(r.Err.contains(QStringLiteral("Judge()函数调用错误，请检查函数编写是否正确！")))
       << r.Err.toStdString();

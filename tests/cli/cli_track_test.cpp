@@ -102,14 +102,17 @@ TEST_F(CliTrackTest, BuildOfADumpGivesBackTheSameBytes) {
 }
 
 TEST_F(CliTrackTest, HandWrittenElementsGoThroughBuildDumpBuild) {
-  const QString in = WriteJson(
-      "hand.json",
-      "{ \"type\": \"track\", \"PathWidth\": 320, \"LineWidth\": 25, \"Miu\": 0.015,\n"
-      "  \"Elements\": [\n"
-      "    {\"Kind\": 0, \"StartPoint\": {\"X\": 0, \"Y\": 0}, \"EndPoint\": {\"X\": 800.5, \"Y\": 0}},\n"
-      "    {\"Kind\": 1, \"StartPoint\": {\"X\": 800.5, \"Y\": 0}, \"EndPoint\": {\"X\": 1300.5, \"Y\": 500},\n"
-      "     \"Center\": {\"X\": 800.5, \"Y\": 500}, \"Radius\": 500, \"StartAngle\": -90, \"SweepAngle\": 90}\n"
-      "  ] }\n");
+  const QString in =
+      WriteJson("hand.json",
+                "{ \"type\": \"track\", \"PathWidth\": 320, \"LineWidth\": 25, \"Miu\": 0.015,\n"
+                "  \"Elements\": [\n"
+                "    {\"Kind\": 0, \"StartPoint\": {\"X\": 0, \"Y\": 0}, \"EndPoint\": {\"X\": "
+                "800.5, \"Y\": 0}},\n"
+                "    {\"Kind\": 1, \"StartPoint\": {\"X\": 800.5, \"Y\": 0}, \"EndPoint\": {\"X\": "
+                "1300.5, \"Y\": 500},\n"
+                "     \"Center\": {\"X\": 800.5, \"Y\": 500}, \"Radius\": 500, \"StartAngle\": "
+                "-90, \"SweepAngle\": 90}\n"
+                "  ] }\n");
   const QString a = Path("a.kpf"), b = Path("b.kpf");
   ASSERT_EQ(Build(in, a).Code, 0);
   EXPECT_EQ(test::ReadFile(a).size(), 102);
@@ -181,8 +184,8 @@ INSTANTIATE_TEST_SUITE_P(
         TRejectCase{"NoSweep", "[{\"Arc\":[0,500,0]}]", "请输入弧扫过角度！"},
         TRejectCase{"LineToItsStart", "[{\"Line\":[1000,0]},{\"Line\":[1000,0]}]",
                     "终止点与起始点重合！"},
-        TRejectCase{"FirstRejectionWins",
-                    "[{\"Line\":[0,0]},{\"Arc\":[0,100,90]}]", "终止点与起始点重合！"},
+        TRejectCase{"FirstRejectionWins", "[{\"Line\":[0,0]},{\"Arc\":[0,100,90]}]",
+                    "终止点与起始点重合！"},
         TRejectCase{"SweepBeyondAFullCircle", "[{\"Arc\":[0,500,361]}]", "-360 and 360"},
         TRejectCase{"CloseAtTheOrigin", "[{\"Close\":true}]", "already ends at the origin"},
         TRejectCase{"UnknownAction", "[{\"Spiral\":[1,2]}]", "expected"}),
@@ -247,10 +250,10 @@ INSTANTIATE_TEST_SUITE_P(
                       "{\"type\":\"track\",\"Elements\":[{\"Kind\":1,\"StartPoint\":{\"X\":0,"
                       "\"Y\":0},\"EndPoint\":{\"X\":1,\"Y\":0},\"Center\":{\"X\":0,\"Y\":1},"
                       "\"StartAngle\":0,\"SweepAngle\":90}]}"},
-        TBadInputCase{"FloatOutOfRange",
-                      "{\"type\":\"track\",\"Miu\":1e39,\"Elements\":[]}"},
-        TBadInputCase{"TightArc",
-                      "{\"type\":\"track\",\"Design\":[{\"Line\":[1000,0]},{\"Arc\":[1000,300,90]}]}"}),
+        TBadInputCase{"FloatOutOfRange", "{\"type\":\"track\",\"Miu\":1e39,\"Elements\":[]}"},
+        TBadInputCase{
+            "TightArc",
+            "{\"type\":\"track\",\"Design\":[{\"Line\":[1000,0]},{\"Arc\":[1000,300,90]}]}"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(CliTrackTest, UnwritableOutIsReportedByName) {
@@ -286,11 +289,13 @@ INSTANTIATE_TEST_SUITE_P(
         TBadFileCase{"Text", [](const QByteArray&) { return QByteArray("hello, world\n"); }},
         TBadFileCase{"LowerCaseTag",
                      [](const QByteArray& b) { return QByteArray(b).replace(4, 8, "pathfile"); }},
-        TBadFileCase{"Version199",
-                     [](const QByteArray& b) { return QByteArray(b).replace(12, 4, test::LE32(199)); }},
+        TBadFileCase{
+            "Version199",
+            [](const QByteArray& b) { return QByteArray(b).replace(12, 4, test::LE32(199)); }},
         TBadFileCase{"Truncated", [](const QByteArray& b) { return b.left(b.size() - 1); }},
-        TBadFileCase{"CountCannotFit",
-                     [](const QByteArray& b) { return QByteArray(b).replace(44, 4, test::LE32(1000)); }}),
+        TBadFileCase{
+            "CountCannotFit",
+            [](const QByteArray& b) { return QByteArray(b).replace(44, 4, test::LE32(1000)); }}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(CliTrackTest, DumpOfAMissingFileNamesIt) {

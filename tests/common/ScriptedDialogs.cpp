@@ -20,8 +20,8 @@ QMessageBox::StandardButton TScriptedDialogs::ShowMessage(QWidget*, const QStrin
   }
   const QMessageBox::StandardButton b = BoxAnswers.front();
   BoxAnswers.pop_front();
-  EXPECT_TRUE(buttons.testFlag(b)) << "scripted answer is not one of the box's buttons: "
-                                   << text.toStdString();
+  EXPECT_TRUE(buttons.testFlag(b))
+      << "scripted answer is not one of the box's buttons: " << text.toStdString();
   return b;
 }
 

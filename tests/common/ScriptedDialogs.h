@@ -39,8 +39,8 @@ class TScriptedDialogs : public IDialogService {
   std::vector<TShownFileDialog> FileDialogs;
   std::vector<QString> OpenedDocuments;
 
-  QMessageBox::StandardButton ShowMessage(QWidget* owner, const QString& text,
-                                          const QString& title, QMessageBox::Icon icon,
+  QMessageBox::StandardButton ShowMessage(QWidget* owner, const QString& text, const QString& title,
+                                          QMessageBox::Icon icon,
                                           QMessageBox::StandardButtons buttons) override;
   QString OpenFileName(QWidget* owner, const QString& folder, const QString& filter) override;
   QString SaveFileName(QWidget* owner, const QString& folder, const QString& proposed,

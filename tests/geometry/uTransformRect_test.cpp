@@ -91,9 +91,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TFitCase{"WideRect", MakeRectF(-300, 600, 6000, -400), 45},          // 6300 / 140 = 45
         TFitCase{"TallRectWins", MakeRectF(0, 7000, 1000, 0), 50},           // 7000 / 140
-        TFitCase{"HalfRoundsToEven", MakeRectF(0, 10, 350, 0), 2},            // 2.5 -> 2
-        TFitCase{"HalfRoundsUpToEven", MakeRectF(0, 10, 490, 0), 4},          // 3.5 -> 4
-        TFitCase{"TinyRectKeepsOneMmPerPixel", MakeRectF(-5, 5, 5, -5), 1},   // round(0.07)
+        TFitCase{"HalfRoundsToEven", MakeRectF(0, 10, 350, 0), 2},           // 2.5 -> 2
+        TFitCase{"HalfRoundsUpToEven", MakeRectF(0, 10, 490, 0), 4},         // 3.5 -> 4
+        TFitCase{"TinyRectKeepsOneMmPerPixel", MakeRectF(-5, 5, 5, -5), 1},  // round(0.07)
         TFitCase{"EmptyRectKeepsOneMmPerPixel", MakeRectF(0, 0, 0, 0), 1}),
     [](const auto& info) { return std::string(info.param.Name); });
 

@@ -26,7 +26,9 @@ struct TAngleCase {
   TPointF To;
   float Expected;
 };
-void PrintTo(const TAngleCase& c, std::ostream* os) { *os << "(" << c.To.X << ", " << c.To.Y << ")"; }
+void PrintTo(const TAngleCase& c, std::ostream* os) {
+  *os << "(" << c.To.X << ", " << c.To.Y << ")";
+}
 
 class DirectionAngleTest : public ::testing::TestWithParam<TAngleCase> {};
 

@@ -31,8 +31,8 @@ class ReplayTest : public ::testing::Test {
   QString Write(const TCar& car, int count, int32_t stepMs = 10, int32_t sensorCount = -1) {
     auto track = test::MakeTrack({LineTo(5000, 0), LineTo(6000, 0)});
     TRecords records;
-    records.SensorCount = sensorCount >= 0 ? sensorCount
-                                           : static_cast<int32_t>(car.LightSensors.size());
+    records.SensorCount =
+        sensorCount >= 0 ? sensorCount : static_cast<int32_t>(car.LightSensors.size());
     for (int i = 0; i < count; ++i) {
       auto r = std::make_unique<TRecordData>();
       r->PosY = 300.0f * i;
@@ -46,9 +46,9 @@ class ReplayTest : public ::testing::Test {
     }
     QByteArray bytes;
     QString error;
-    EXPECT_TRUE(BuildRecordFile({QStringLiteral("t.kpf"), QStringLiteral("c.kcf"),
-                                 QStringLiteral("j.so")},
-                                stepMs, *track, car, records, bytes, error));
+    EXPECT_TRUE(
+        BuildRecordFile({QStringLiteral("t.kpf"), QStringLiteral("c.kcf"), QStringLiteral("j.so")},
+                        stepMs, *track, car, records, bytes, error));
     const QString path = Dir.Path(QStringLiteral("run.krf"));
     test::WriteFile(path, bytes);
     return path;
@@ -100,7 +100,8 @@ TEST_F(ReplayTest, AStepLengthBecomesAWholeNumberOfRecords) {
   auto replay = Open(Write(*car, 3, 10));
   struct TCase {
     int32_t Ms, StepMs, Records;
-  } cases[] = {{500, 500, 50}, {15, 15, 2}, {25, 25, 2}, {35, 35, 4}, {10, 10, 1}, {5, 10, 1}, {-7, 10, 1}};
+  } cases[] = {{500, 500, 50}, {15, 15, 2}, {25, 25, 2}, {35, 35, 4},
+               {10, 10, 1},    {5, 10, 1},  {-7, 10, 1}};
   for (const TCase& c : cases) {
     replay->SetStepMs(c.Ms);
     EXPECT_EQ(replay->StepMs, c.StepMs) << c.Ms;

@@ -236,7 +236,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TLoadFailCase{"NoReset", "noreset", nullptr, "Reset"},
                       TLoadFailCase{"NoJudge", "nojudge", nullptr, "Judge"},
                       TLoadFailCase{"NotALibrary", "garbage", nullptr, "garbage.so"},
-                      TLoadFailCase{"HostMissing", "probe", "/nonexistent/kurvino2-judge-host", nullptr},
+                      TLoadFailCase{"HostMissing", "probe", "/nonexistent/kurvino2-judge-host",
+                                    nullptr},
                       TLoadFailCase{"HostEndsAtOnce", "probe", "/bin/true", nullptr}));
 
 // --- failures inside Judge ---
@@ -287,13 +288,12 @@ TEST_P(JudgeFaultTest, FailsTheCallAndTheNextCallLoadsTheModuleAfresh) {
   EXPECT_EQ(Events(), (QStringList{"load", "reset", "judge 5", failed, "load", "judge 6"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, JudgeFaultTest,
-    ::testing::Values(TFaultCase{"Segfault", 1001, TJudgeFault::Ended},
-                      TFaultCase{"Abort", 1002, TJudgeFault::Ended},
-                      TFaultCase{"Exit", 1003, TJudgeFault::Ended},
-                      TFaultCase{"Hang", 1004, TJudgeFault::TimedOut},
-                      TFaultCase{"WriteToInput", 1005, TJudgeFault::Ended}));
+INSTANTIATE_TEST_SUITE_P(Kinds, JudgeFaultTest,
+                         ::testing::Values(TFaultCase{"Segfault", 1001, TJudgeFault::Ended},
+                                           TFaultCase{"Abort", 1002, TJudgeFault::Ended},
+                                           TFaultCase{"Exit", 1003, TJudgeFault::Ended},
+                                           TFaultCase{"Hang", 1004, TJudgeFault::TimedOut},
+                                           TFaultCase{"WriteToInput", 1005, TJudgeFault::Ended}));
 
 // --- Reset ---
 
@@ -354,7 +354,7 @@ TEST_F(JudgeTest, OutputReachesTheSinkAndTheLastLinesAreKept) {
     lastSunk = line;
   });
   ASSERT_TRUE(Module.Load(ModulePath("probe")));
-  ASSERT_TRUE(Call(1008));  // far more than a pipe holds, in one call
+  ASSERT_TRUE(Call(1008));            // far more than a pipe holds, in one call
   EXPECT_EQ(sunk, 1 + 1 + 3000 + 1);  // load, judge, chat, done
   EXPECT_EQ(lastSunk, QStringLiteral("done"));
   const QStringList lines = Module.OutputLines();
@@ -422,7 +422,8 @@ TEST(JudgeHostLifetime, HostDiesWithItsEngine) {
 
   std::string text;
   char buf[512];
-  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
+    text.append(buf, static_cast<size_t>(n));
   close(out[0]);
   int status = 0;
   ASSERT_EQ(waitpid(helper, &status, 0), helper);

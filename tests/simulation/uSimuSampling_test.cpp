@@ -50,18 +50,17 @@ TEST_P(ReadingTest, OneSensorNearALine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Edges, ReadingTest,
-    ::testing::Values(
-        TReadingCase{"DiscreteOnTheLine", 0, 0, {500, 0}, 0},
-        TReadingCase{"DiscreteAtHalfTheWidth", 0, 0, {1015, 0}, 0},
-        TReadingCase{"DiscreteAHairFurther", 0, 0, {1015.01f, 0}, 255},
-        TReadingCase{"ContinuousHalfwayRoundsToEven", 1, 100, {1050, 0}, 128},
-        TReadingCase{"ContinuousTenRoundsUpToEven", 1, 100, {1010, 0}, 26},
-        TReadingCase{"ContinuousThirtyRoundsDownToEven", 1, 100, {1030, 0}, 76},
-        TReadingCase{"ContinuousAQuarter", 1, 100, {1025, 0}, 64},
-        TReadingCase{"ContinuousAtTheRadius", 1, 100, {1100, 0}, 255},
-        TReadingCase{"ContinuousBeyondTheRadius", 1, 100, {1100.5f, 0}, 255},
-        TReadingCase{"ZeroRadiusOnTheLine", 1, 0, {1000, 0}, 0},
-        TReadingCase{"ZeroRadiusOffTheLine", 1, 0, {1000.5f, 0}, 255}),
+    ::testing::Values(TReadingCase{"DiscreteOnTheLine", 0, 0, {500, 0}, 0},
+                      TReadingCase{"DiscreteAtHalfTheWidth", 0, 0, {1015, 0}, 0},
+                      TReadingCase{"DiscreteAHairFurther", 0, 0, {1015.01f, 0}, 255},
+                      TReadingCase{"ContinuousHalfwayRoundsToEven", 1, 100, {1050, 0}, 128},
+                      TReadingCase{"ContinuousTenRoundsUpToEven", 1, 100, {1010, 0}, 26},
+                      TReadingCase{"ContinuousThirtyRoundsDownToEven", 1, 100, {1030, 0}, 76},
+                      TReadingCase{"ContinuousAQuarter", 1, 100, {1025, 0}, 64},
+                      TReadingCase{"ContinuousAtTheRadius", 1, 100, {1100, 0}, 255},
+                      TReadingCase{"ContinuousBeyondTheRadius", 1, 100, {1100.5f, 0}, 255},
+                      TReadingCase{"ZeroRadiusOnTheLine", 1, 0, {1000, 0}, 0},
+                      TReadingCase{"ZeroRadiusOffTheLine", 1, 0, {1000.5f, 0}, 255}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(Readings, AtAJointTheNearerElementDecidesInEitherOrder) {
@@ -135,19 +134,18 @@ TEST_P(DotLayoutTest, DotsSpreadOverTheDisplay) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, DotLayoutTest,
-    ::testing::Values(
-        TDotCase{"OneSensorSitsInTheMiddle", {{30, 120}}, 300, 110, {{145, 50}}},
-        TDotCase{"OneSensorOnTheCarTestDisplay", {{30, 120}}, 376, 86, {{183, 38}}},
-        TDotCase{"ARowAcrossFillsTheWidthAtMidHeight",
-                 {{-40, 250}, {0, 250}, {40, 250}},
-                 300,
-                 110,
-                 {{5, 50}, {145, 50}, {285, 50}}},
-        TDotCase{"ForwardIsUpAndRightIsRight",
-                 {{0, 300}, {0, 100}, {50, 200}},
-                 300,
-                 110,
-                 {{5, 5}, {5, 95}, {285, 50}}}),
+    ::testing::Values(TDotCase{"OneSensorSitsInTheMiddle", {{30, 120}}, 300, 110, {{145, 50}}},
+                      TDotCase{"OneSensorOnTheCarTestDisplay", {{30, 120}}, 376, 86, {{183, 38}}},
+                      TDotCase{"ARowAcrossFillsTheWidthAtMidHeight",
+                               {{-40, 250}, {0, 250}, {40, 250}},
+                               300,
+                               110,
+                               {{5, 50}, {145, 50}, {285, 50}}},
+                      TDotCase{"ForwardIsUpAndRightIsRight",
+                               {{0, 300}, {0, 100}, {50, 200}},
+                               300,
+                               110,
+                               {{5, 5}, {5, 95}, {285, 50}}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(SensorDots, BoundsTakeTheExtremesAndAreZeroWithoutSensors) {
@@ -176,10 +174,10 @@ TEST(SensorDots, OpacityShowsTheReading) {
   EXPECT_EQ(qRed(onLine), 0);
   EXPECT_EQ(qGreen(onLine), 100);
   EXPECT_EQ(qBlue(onLine), 0);
-  EXPECT_EQ(display.pixel(105, 25), White);          // white: the outline only
-  EXPECT_NE(display.pixel(100, 25), White);          // the outline's left edge
-  EXPECT_EQ(display.pixel(60, 25), White);           // nothing between the dots
-  DrawSensorDots(nullptr, dots, {0, 255});           // no display: nothing to do
+  EXPECT_EQ(display.pixel(105, 25), White);  // white: the outline only
+  EXPECT_NE(display.pixel(100, 25), White);  // the outline's left edge
+  EXPECT_EQ(display.pixel(60, 25), White);   // nothing between the dots
+  DrawSensorDots(nullptr, dots, {0, 255});   // no display: nothing to do
 }
 
 // ---- CCD --------------------------------------------------------------------
@@ -188,9 +186,9 @@ TEST(GreyLevel, IsTheRoundedMeanOfTheColoursWithoutAlpha) {
   struct TCase {
     QRgb Colour;
     uint8_t Grey;
-  } cases[] = {{0xFF000000, 0},   {0xFFFFFFFF, 255}, {0xFF808080, 128}, {0x00FFFFFF, 255},
-               {0xFF010000, 0},   {0xFF020000, 1},   {0xFFFF0000, 85},  {0xFF0000FE, 85},
-               {0x80102030, 32}};
+  } cases[] = {{0xFF000000, 0},   {0xFFFFFFFF, 255}, {0xFF808080, 128},
+               {0x00FFFFFF, 255}, {0xFF010000, 0},   {0xFF020000, 1},
+               {0xFFFF0000, 85},  {0xFF0000FE, 85},  {0x80102030, 32}};
   for (const TCase& c : cases) EXPECT_EQ(GreyLevel(c.Colour), c.Grey) << std::hex << c.Colour;
 }
 
@@ -256,21 +254,64 @@ TEST_P(CcdPictureTest, TheLineAppearsWhereTheCarSeesIt) {
 INSTANTIATE_TEST_SUITE_P(
     Headings, CcdPictureTest,
     ::testing::Values(
-        TCcdCase{"Heading0LineAcrossThroughTheCentre", 0, {0, -175}, {-5000, 0}, {5000, 0}, true,
-                 {40, 30}, {40, 5}},
-        TCcdCase{"Heading0LineAheadIsNearTheTop", 0, {0, -175}, {-5000, 50}, {5000, 50}, true,
-                 {40, 10}, {40, 50}},
-        TCcdCase{"Heading0LineToTheRightIsRight", 0, {0, -175}, {50, -5000}, {50, 5000}, false,
-                 {60, 30}, {20, 30}},
-        TCcdCase{"Heading90TheXAxisRunsUpTheRaster", 90, {175, 0}, {-5000, 0}, {5000, 0}, false,
-                 {40, 30}, {10, 30}},
-        TCcdCase{"Heading90RightIsPlusY", 90, {175, 0}, {-5000, 50}, {5000, 50}, false, {60, 30},
+        TCcdCase{"Heading0LineAcrossThroughTheCentre",
+                 0,
+                 {0, -175},
+                 {-5000, 0},
+                 {5000, 0},
+                 true,
+                 {40, 30},
+                 {40, 5}},
+        TCcdCase{"Heading0LineAheadIsNearTheTop",
+                 0,
+                 {0, -175},
+                 {-5000, 50},
+                 {5000, 50},
+                 true,
+                 {40, 10},
+                 {40, 50}},
+        TCcdCase{"Heading0LineToTheRightIsRight",
+                 0,
+                 {0, -175},
+                 {50, -5000},
+                 {50, 5000},
+                 false,
+                 {60, 30},
                  {20, 30}},
-        TCcdCase{"Heading90AheadIsMinusX", 90, {175, 0}, {-50, -5000}, {-50, 5000}, true,
-                 {40, 10}, {40, 50}},
-        TCcdCase{"HeadingMinus90RightIsMinusY", -90, {-175, 0}, {-5000, -50}, {5000, -50}, false,
-                 {60, 30}, {20, 30}},
-        TCcdCase{"Heading180", 180, {0, 175}, {-50, -5000}, {-50, 5000}, false, {60, 30}, {20, 30}}),
+        TCcdCase{"Heading90TheXAxisRunsUpTheRaster",
+                 90,
+                 {175, 0},
+                 {-5000, 0},
+                 {5000, 0},
+                 false,
+                 {40, 30},
+                 {10, 30}},
+        TCcdCase{"Heading90RightIsPlusY",
+                 90,
+                 {175, 0},
+                 {-5000, 50},
+                 {5000, 50},
+                 false,
+                 {60, 30},
+                 {20, 30}},
+        TCcdCase{"Heading90AheadIsMinusX",
+                 90,
+                 {175, 0},
+                 {-50, -5000},
+                 {-50, 5000},
+                 true,
+                 {40, 10},
+                 {40, 50}},
+        TCcdCase{"HeadingMinus90RightIsMinusY",
+                 -90,
+                 {-175, 0},
+                 {-5000, -50},
+                 {5000, -50},
+                 false,
+                 {60, 30},
+                 {20, 30}},
+        TCcdCase{
+            "Heading180", 180, {0, 175}, {-50, -5000}, {-50, 5000}, false, {60, 30}, {20, 30}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(CcdCamera, AnArcIsDrawnAlongItsSweptPart) {

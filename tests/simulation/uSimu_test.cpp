@@ -26,9 +26,9 @@ QString ModulePath(const char* name) {
 
 // The sample track's layout: a rounded rectangle of 4600 x 4000 mm.
 const std::vector<TElementSpec> RoundedRectangle = {
-    LineTo(2300, 0),     ArcAround(2300, 800, 90),   LineTo(3100, 3200),
-    ArcAround(2300, 3200, 90), LineTo(-2300, 4000),  ArcAround(-2300, 3200, 90),
-    LineTo(-3100, 800),  ArcAround(-2300, 800, 90),  LineTo(0, 0)};
+    LineTo(2300, 0),           ArcAround(2300, 800, 90),  LineTo(3100, 3200),
+    ArcAround(2300, 3200, 90), LineTo(-2300, 4000),       ArcAround(-2300, 3200, 90),
+    LineTo(-3100, 800),        ArcAround(-2300, 800, 90), LineTo(0, 0)};
 
 class SimuTest : public ::testing::Test {
  protected:
@@ -170,7 +170,8 @@ TEST_F(SimuTest, FailedLoadsLeaveTheEngineNotReady) {
   EXPECT_EQ(sim->Car->LightSensors.size(), 2u);
 
   // A car file that cannot be read takes the sensors and the CCD with it.
-  test::WriteFile(Dir.Path(QStringLiteral("bad.kcf")), test::ReadFile(Dir.Path(QStringLiteral("car.kcf"))).left(40));
+  test::WriteFile(Dir.Path(QStringLiteral("bad.kcf")),
+                  test::ReadFile(Dir.Path(QStringLiteral("car.kcf"))).left(40));
   EXPECT_FALSE(sim->LoadCar(Dir.Path(QStringLiteral("bad.kcf"))));
   EXPECT_FALSE(sim->CarLoaded);
   EXPECT_TRUE(sim->Car->LightSensors.empty());
@@ -181,7 +182,8 @@ TEST_F(SimuTest, FailedLoadsLeaveTheEngineNotReady) {
   EXPECT_TRUE(sim->SensorPoints.empty());
 
   // A track file that cannot be read leaves no elements.
-  test::WriteFile(Dir.Path(QStringLiteral("bad.kpf")), test::ReadFile(Dir.Path(QStringLiteral("track.kpf"))).left(30));
+  test::WriteFile(Dir.Path(QStringLiteral("bad.kpf")),
+                  test::ReadFile(Dir.Path(QStringLiteral("track.kpf"))).left(30));
   EXPECT_FALSE(sim->LoadTrack(Dir.Path(QStringLiteral("bad.kpf"))));
   EXPECT_FALSE(sim->TrackLoaded);
   EXPECT_TRUE(sim->Track->Elements.empty());
@@ -264,7 +266,7 @@ TEST_F(SimuTest, CirclingTheHeadingIsNeverWrapped) {
   auto sim = Ready({LineTo(0, 1000)}, *car, nullptr);
   sim->Car->Motor->SetCommand(1);
   sim->Car->SteerMotor->SetCommand(1);  // full left
-  std::vector<TPointF> late;  // once the servo is at full lock
+  std::vector<TPointF> late;            // once the servo is at full lock
   for (int i = 0; i < 1000; ++i) {
     ASSERT_TRUE(sim->Step());
     if (i >= 500) late.push_back(sim->Pos);
@@ -352,13 +354,13 @@ TEST_P(EngineArgumentTest, TheModuleGetsTheReadingsAndThePicture) {
             QStringLiteral("judge speed=0 light=%1 ccd=%2").arg(QLatin1String(c.Light), ccd));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cars, EngineArgumentTest,
-    ::testing::Values(TArgumentCase{"NoSensorsAtAll", 0, 0, "0:null"},
-                      TArgumentCase{"PointSensorsOnly", 2, 0, "2:510"},
-                      TArgumentCase{"CcdWithoutProjectionIsWhite", 2, 1, "2:510"},
-                      TArgumentCase{"CcdOnTheLine", 0, 2, "0:null"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Cars, EngineArgumentTest,
+                         ::testing::Values(TArgumentCase{"NoSensorsAtAll", 0, 0, "0:null"},
+                                           TArgumentCase{"PointSensorsOnly", 2, 0, "2:510"},
+                                           TArgumentCase{"CcdWithoutProjectionIsWhite", 2, 1,
+                                                         "2:510"},
+                                           TArgumentCase{"CcdOnTheLine", 0, 2, "0:null"}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(SimuTest, ABadModuleFailsToLoadAndReleasesTheOneBefore) {
   auto car = test::RowCar(2);
@@ -405,8 +407,8 @@ TEST_P(EngineFaultTest, TheStepFailsAndTheNextCallStartsAfreshWithoutReset) {
   EXPECT_NE(sim->Judge().LastFault(), TJudgeFault::None);
   EXPECT_TRUE(sim->JudgeLoaded);
   EXPECT_TRUE(sim->Step());
-  EXPECT_EQ(Events(*sim), (QStringList{"load", "reset", "judge 1", "judge 2", "judge 3", "load",
-                                       "judge 1"}));
+  EXPECT_EQ(Events(*sim),
+            (QStringList{"load", "reset", "judge 1", "judge 2", "judge 3", "load", "judge 1"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, EngineFaultTest,
@@ -445,10 +447,9 @@ TEST_F(SimuTest, AFailingResetReleasesTheModule) {
 
 // Four views at the simulation page's sizes.
 struct TViews {
-  QImage Images[4] = {QImage(430, 430, QImage::Format_ARGB32),
-                      QImage(150, 150, QImage::Format_ARGB32),
-                      QImage(300, 110, QImage::Format_ARGB32),
-                      QImage(110, 110, QImage::Format_ARGB32)};
+  QImage Images[4] = {
+      QImage(430, 430, QImage::Format_ARGB32), QImage(150, 150, QImage::Format_ARGB32),
+      QImage(300, 110, QImage::Format_ARGB32), QImage(110, 110, QImage::Format_ARGB32)};
 };
 
 TEST_F(SimuTest, SameInputsGiveTheSameRecordWithOrWithoutViewsAndWhateverTheGearRatio) {

@@ -347,14 +347,14 @@ TEST_F(PathPageTest, GuardAsksAboutUnsavedWork) {
     EXPECT_TRUE(Dialogs.AllAnswersUsed());
 
     ASSERT_EQ(Dialogs.Boxes.size(), c.Answers.size());
-    EXPECT_EQ(Dialogs.Boxes[0].Text, QStringLiteral("新建赛道.kpf未保存。") + CRLF2 +
-                                         QStringLiteral("是否保存？"));
+    EXPECT_EQ(Dialogs.Boxes[0].Text,
+              QStringLiteral("新建赛道.kpf未保存。") + CRLF2 + QStringLiteral("是否保存？"));
     EXPECT_EQ(Dialogs.Boxes[0].Title, QString::fromUtf8(a.Caption));
     EXPECT_EQ(Dialogs.Boxes[0].Icon, QMessageBox::Warning);
     EXPECT_EQ(Dialogs.Boxes[0].Buttons, Btn::Yes | Btn::No | Btn::Cancel);
     if (c.Answers.size() == 2) {
-      EXPECT_EQ(Dialogs.Boxes[1].Text, QStringLiteral("新建赛道.kpf保存失败！") + CRLF2 +
-                                           QString::fromUtf8(a.Question));
+      EXPECT_EQ(Dialogs.Boxes[1].Text,
+                QStringLiteral("新建赛道.kpf保存失败！") + CRLF2 + QString::fromUtf8(a.Question));
       EXPECT_EQ(Dialogs.Boxes[1].Title, QString::fromUtf8(a.Caption));
       EXPECT_EQ(Dialogs.Boxes[1].Buttons, Btn::Yes | Btn::No);
     }
@@ -528,7 +528,7 @@ TEST_F(PathPageTest, OverviewClickCentresTheDesignViewWithinTheOverview) {
     QPoint Click;
     TPointF Centre;
   } cases[] = {{{80, 70}, {10 * 6000.0f / 140, 0}},
-               {{2, 2}, {-1500, 1500}},     // clamped into the overview's corner
+               {{2, 2}, {-1500, 1500}},  // clamped into the overview's corner
                {{139, 139}, {1500, -1500}}};
   Click("btnNewPath");
   for (const Case& c : cases) {

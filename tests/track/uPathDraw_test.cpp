@@ -26,8 +26,7 @@ class PathDrawTest : public ::testing::Test {
   }
 
   void Line(float x0, float y0, float x1, float y1) {
-    Track->Elements.push_back(
-        std::make_unique<TLineData>(MakePointF(x0, y0), MakePointF(x1, y1)));
+    Track->Elements.push_back(std::make_unique<TLineData>(MakePointF(x0, y0), MakePointF(x1, y1)));
   }
   void Arc(TPointF start, float cx, float cy, int sweep) {
     QString error;
@@ -232,7 +231,8 @@ TEST_F(PathDrawTest, OverlaysDrawnTwiceRestoreTheRaster) {
     TPointF DesignCentre;
     TPointF Mark;
     int R;
-  } cases[] = {{{0, 0}, {1000, 0}, 3}, {{2900, 2900}, {3000, 3000}, 5}, {{-500, 200}, {-2990, 0}, 1}};
+  } cases[] = {
+      {{0, 0}, {1000, 0}, 3}, {{2900, 2900}, {3000, 3000}, 5}, {{-500, 200}, {-2990, 0}, 1}};
   for (const Case& c : cases) {
     Track->DrawTransform->SetOffset(MakePointF(-c.DesignCentre.X, -c.DesignCentre.Y));
     const QImage before = Overview.copy();
@@ -249,8 +249,8 @@ TEST_F(PathDrawTest, OverlaysDrawnTwiceRestoreTheRaster) {
 
 TEST_F(PathDrawTest, MarkInvertsItsInsideAndOutlinesIt) {
   Track->DrawOverview(false);
-  Track->MarkOverviewPoint(TPointF{}, 3);  // box (67, 68) .. (73, 74), right/bottom excluded
-  EXPECT_EQ(Overview.pixel(69, 71), Black);   // inside: white inverted
+  Track->MarkOverviewPoint(TPointF{}, 3);    // box (67, 68) .. (73, 74), right/bottom excluded
+  EXPECT_EQ(Overview.pixel(69, 71), Black);  // inside: white inverted
   EXPECT_EQ(Overview.pixel(70, 70), Black);
   EXPECT_EQ(Overview.pixel(67, 71), FrameOnWhite);  // left edge of the outline
   EXPECT_EQ(Overview.pixel(72, 71), FrameOnWhite);  // right edge

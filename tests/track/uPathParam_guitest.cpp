@@ -61,9 +61,9 @@ TEST_F(PathParamTest, EditsBringValuesOutsideTheirRangeBack) {
     const char* Typed;
     const char* Shown;
   } cases[] = {
-      {Dialog.nedtPathWidth, "0", "1"},       {Dialog.nedtPathWidth, "1500", "1000"},
-      {Dialog.nedtLineWidth, "0", "1"},       {Dialog.nedtLineWidth, "1500", "1000"},
-      {Dialog.nedtMiu, "0", "0.001"},         {Dialog.nedtMiu, "5", "1.000"},
+      {Dialog.nedtPathWidth, "0", "1"},    {Dialog.nedtPathWidth, "1500", "1000"},
+      {Dialog.nedtLineWidth, "0", "1"},    {Dialog.nedtLineWidth, "1500", "1000"},
+      {Dialog.nedtMiu, "0", "0.001"},      {Dialog.nedtMiu, "5", "1.000"},
       {Dialog.nedtMiu, "0.0004", "0.001"},
   };
   for (const auto& c : cases) {

@@ -151,7 +151,7 @@ TEST(PathModel, OverviewGrowsWithTheTrackAndNeverShrinks) {
 
 TEST(PathModel, ClampKeepsTheDesignViewInsideTheOverview) {
   test::TTempDir dir;
-  auto t = NewTrack();  // overview +-3000 mm, design view +-1500 mm
+  auto t = NewTrack();                         // overview +-3000 mm, design view +-1500 mm
   t->DrawTransform->SetOffset({-5000, 2000});  // centre at (5000, -2000)
   t->ClampDrawView();
   EXPECT_NEAR(-t->DrawTransform->Offset.X, 1500, 1e-3);
@@ -179,7 +179,7 @@ struct TRuleCase {
   const char* Name;
   bool IsArc;
   TPointF Start;
-  float X, Y;       // line end, or arc centre
+  float X, Y;  // line end, or arc centre
   int32_t Sweep;
   int32_t MinPathR;
   const char* Message;  // null when accepted
@@ -211,17 +211,31 @@ TEST_P(BuildingRuleTest, AcceptsOrRejectsWithTheRulesMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Rules, BuildingRuleTest,
     ::testing::Values(
-        TRuleCase{"LineToTheStartIsRejected", false, {0, 0}, 0.0099f, -0.0099f, 0, 0,
-                  MsgEndEqualsStart, {}},
-        TRuleCase{"LineOneHundredthOffIsAccepted", false, {0, 0}, 0.01f, 0, 0, 0, nullptr,
-                  {0.01f, 0}},
+        TRuleCase{"LineToTheStartIsRejected",
+                  false,
+                  {0, 0},
+                  0.0099f,
+                  -0.0099f,
+                  0,
+                  0,
+                  MsgEndEqualsStart,
+                  {}},
+        TRuleCase{
+            "LineOneHundredthOffIsAccepted", false, {0, 0}, 0.01f, 0, 0, 0, nullptr, {0.01f, 0}},
         TRuleCase{"LineAtAnyAngle", false, {1000, 0}, -500, 700, 0, 0, nullptr, {-500, 700}},
-        TRuleCase{"CentreOnStartIsCheckedBeforeTheSweep", true, {100, 100}, 100, 100, 0, 400,
-                  MsgCenterEqualsStart, {}},
+        TRuleCase{"CentreOnStartIsCheckedBeforeTheSweep",
+                  true,
+                  {100, 100},
+                  100,
+                  100,
+                  0,
+                  400,
+                  MsgCenterEqualsStart,
+                  {}},
         TRuleCase{"NoSweep", true, {0, 0}, 0, 100, 0, 400, MsgNoSweep, {}},
         TRuleCase{"SweepIsCheckedBeforeTheRadius", true, {0, 0}, 0, 10, 0, 400, MsgNoSweep, {}},
-        TRuleCase{"RadiusJustBelowTheRule", true, {0, 0}, 0, 399.9f, 90, 400, MsgRadiusTooSmall,
-                  {}},
+        TRuleCase{
+            "RadiusJustBelowTheRule", true, {0, 0}, 0, 399.9f, 90, 400, MsgRadiusTooSmall, {}},
         TRuleCase{"RadiusEqualToTheRule", true, {0, 0}, 0, 400, 180, 400, nullptr, {0, 800}},
         TRuleCase{"Counterclockwise", true, {1000, 0}, 1000, 500, 90, 400, nullptr, {1500, 500}},
         TRuleCase{"Clockwise", true, {1000, 0}, 1000, 500, -90, 400, nullptr, {500, 500}},
@@ -234,9 +248,9 @@ struct TDistanceCase {
   const char* Name;
   bool IsArc;
   TPointF Start;
-  TPointF Center;   // arcs only
-  int32_t Sweep;    // arcs only
-  TPointF End;      // lines only
+  TPointF Center;  // arcs only
+  int32_t Sweep;   // arcs only
+  TPointF End;     // lines only
   TPointF P;
   float Expected;
 };
@@ -281,22 +295,45 @@ INSTANTIATE_TEST_SUITE_P(
         TDistanceCase{"LineOnItsEnd", false, {0, 0}, {}, 0, {1000, 0}, {1000, 0}, 0},
         TDistanceCase{"SlantedLine", false, {0, 0}, {}, 0, {1000, 1000}, {1000, 0}, 707.107f},
         TDistanceCase{"ArcFromItsCentre", true, {1000, 0}, {1000, 500}, 90, {}, {1000, 500}, 500},
-        TDistanceCase{"ClockwiseArcFromItsCentre", true, {1000, 0}, {1000, 500}, -90, {},
-                      {1000, 500}, 500},
-        TDistanceCase{"ArcInsideTheSweep", true, {1000, 0}, {1000, 500}, 90, {},
-                      {1424.264f, 75.736f}, 100},  // 600 mm from the centre at -45 degrees
-        TDistanceCase{"ArcOnTheUnsweptSide", true, {1000, 0}, {1000, 500}, 90, {},
-                      {1000, 1100}, 781.025f},  // nearer end point (1500, 500)
-        TDistanceCase{"ClockwiseArcInsideTheSweep", true, {1000, 0}, {1000, 500}, -90, {},
-                      {575.736f, 75.736f}, 100},  // at -135 degrees
-        TDistanceCase{"ClockwiseArcOnTheUnsweptSide", true, {1000, 0}, {1000, 500}, -90, {},
-                      {1424.264f, 75.736f}, 430.971f},  // nearer: the start (1000, 0)
-        TDistanceCase{"FullCircleOutside", true, {1000, 0}, {1000, 500}, 360, {}, {1000, 1100},
-                      100},
-        TDistanceCase{"FullCircleFarAway", true, {1000, 0}, {1000, 500}, 360, {}, {0, 0},
-                      618.034f},
-        TDistanceCase{"ZeroSweepMeasuresToTheStart", true, {1000, 0}, {1000, 500}, 0, {},
-                      {1000, 300}, 300}),
+        TDistanceCase{
+            "ClockwiseArcFromItsCentre", true, {1000, 0}, {1000, 500}, -90, {}, {1000, 500}, 500},
+        TDistanceCase{"ArcInsideTheSweep",
+                      true,
+                      {1000, 0},
+                      {1000, 500},
+                      90,
+                      {},
+                      {1424.264f, 75.736f},
+                      100},  // 600 mm from the centre at -45 degrees
+        TDistanceCase{"ArcOnTheUnsweptSide",
+                      true,
+                      {1000, 0},
+                      {1000, 500},
+                      90,
+                      {},
+                      {1000, 1100},
+                      781.025f},  // nearer end point (1500, 500)
+        TDistanceCase{"ClockwiseArcInsideTheSweep",
+                      true,
+                      {1000, 0},
+                      {1000, 500},
+                      -90,
+                      {},
+                      {575.736f, 75.736f},
+                      100},  // at -135 degrees
+        TDistanceCase{"ClockwiseArcOnTheUnsweptSide",
+                      true,
+                      {1000, 0},
+                      {1000, 500},
+                      -90,
+                      {},
+                      {1424.264f, 75.736f},
+                      430.971f},  // nearer: the start (1000, 0)
+        TDistanceCase{
+            "FullCircleOutside", true, {1000, 0}, {1000, 500}, 360, {}, {1000, 1100}, 100},
+        TDistanceCase{"FullCircleFarAway", true, {1000, 0}, {1000, 500}, 360, {}, {0, 0}, 618.034f},
+        TDistanceCase{
+            "ZeroSweepMeasuresToTheStart", true, {1000, 0}, {1000, 500}, 0, {}, {1000, 300}, 300}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(Distance, ZeroSweepFromAFileMeasuresToTheStartOnly) {
@@ -393,8 +430,8 @@ TEST(PathFile, UnknownKindIsSkippedAsOneByte) {
 TEST(PathFile, CountOfZeroOrLessReadsNoElement) {
   test::TTempDir dir;
   const QString path = dir.Path(QStringLiteral("n.kpf"));
-  test::WriteFile(path, Head() + LE32(300) + LE32(30) + LEFloat(0.01f) + QByteArray(16, '\0') +
-                            LE32(-5));
+  test::WriteFile(path,
+                  Head() + LE32(300) + LE32(30) + LEFloat(0.01f) + QByteArray(16, '\0') + LE32(-5));
   auto t = NewTrack();
   t->FileName = path;
   EXPECT_TRUE(t->LoadFromFile());
@@ -443,9 +480,9 @@ INSTANTIATE_TEST_SUITE_P(
                      [](const QByteArray& b) { return Patched(b, 0, LE32(-8)); }},
         TRefusalCase{"LowerCaseTag",
                      [](const QByteArray& b) { return Patched(b, 4, QByteArray("pathfile")); }},
-        TRefusalCase{"OtherTag", [](const QByteArray& b) {
-                       return LE32(7) + QByteArray("CarFile") + b.mid(12);
-                     }},
+        TRefusalCase{
+            "OtherTag",
+            [](const QByteArray& b) { return LE32(7) + QByteArray("CarFile") + b.mid(12); }},
         TRefusalCase{"Version199", [](const QByteArray& b) { return Patched(b, 12, LE32(199)); }},
         TRefusalCase{"EmptyFile", [](const QByteArray&) { return QByteArray(); }},
         TRefusalCase{"CutInTheHead", [](const QByteArray& b) { return b.left(10); }},

@@ -65,7 +65,8 @@ TEST(RasterViewTest, ReportsTheMouseInImagePixels) {
   QObject::connect(&view, &TRasterView::MouseUp, [&](Qt::MouseButton b, QPoint p) {
     log.push_back(QStringLiteral("up %1 %2,%3").arg(int(b)).arg(p.x()).arg(p.y()));
   });
-  QObject::connect(&view, &TRasterView::MouseLeave, [&] { log.push_back(QStringLiteral("leave")); });
+  QObject::connect(&view, &TRasterView::MouseLeave,
+                   [&] { log.push_back(QStringLiteral("leave")); });
 
   auto send = [&](QEvent::Type type, QPoint p, Qt::MouseButton b, Qt::MouseButtons held) {
     QMouseEvent e(type, QPointF(p), view.mapToGlobal(QPointF(p)), b, held, Qt::NoModifier);
@@ -79,8 +80,8 @@ TEST(RasterViewTest, ReportsTheMouseInImagePixels) {
   QApplication::sendEvent(&view, &leave);
 
   const std::vector<QString> expected = {
-      QStringLiteral("move 0 5,6"), QStringLiteral("down 2 10,20"),
-      QStringLiteral("move 2 12,21"), QStringLiteral("up 2 12,21"), QStringLiteral("leave")};
+      QStringLiteral("move 0 5,6"), QStringLiteral("down 2 10,20"), QStringLiteral("move 2 12,21"),
+      QStringLiteral("up 2 12,21"), QStringLiteral("leave")};
   EXPECT_EQ(log, expected);
 }
 

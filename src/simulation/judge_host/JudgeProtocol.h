@@ -1,6 +1,7 @@
 #pragma once
 // What TJudgeModule (uJudge) and kurvino2-judge-host share: the descriptors the host
-// is started with, the layout of the shared memory file and the command handshake.  Both are built from the same tree, so the layout carries no version.
+// is started with, the layout of the shared memory file and the command handshake.  Both are built
+// from the same tree, so the layout carries no version.
 //
 // Memory file layout:
 //   [0, CellsOffset)               TControl: arguments, command and reply

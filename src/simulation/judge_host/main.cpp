@@ -33,8 +33,8 @@ struct THost {
   void* Library = nullptr;
   TJudgeProc JudgeProc = nullptr;
   TResetProc ResetProc = nullptr;
-  TControl* Control = nullptr;  // read and write
-  TCells* Cells = nullptr;      // read and write, handed to the module
+  TControl* Control = nullptr;           // read and write
+  TCells* Cells = nullptr;               // read and write, handed to the module
   const unsigned char* Input = nullptr;  // read-only
   size_t InputBytes = 0;
 };

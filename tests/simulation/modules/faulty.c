@@ -29,8 +29,8 @@ static void Fail(void) {
 void Judge(int speed, const unsigned char *lightData, unsigned short lightCount,
            const unsigned char *ccdData, int ccdWidth, int ccdHeight, unsigned short *motor,
            unsigned short *steer) {
-  (void)speed, (void)lightData, (void)lightCount, (void)ccdData, (void)ccdWidth,
-      (void)ccdHeight, (void)steer;
+  (void)speed, (void)lightData, (void)lightCount, (void)ccdData, (void)ccdWidth, (void)ccdHeight,
+      (void)steer;
   const char *at = getenv("K2_FAULT_AT");
   ++Calls;
   printf("judge %d\n", Calls);

@@ -24,9 +24,7 @@ static volatile uintptr_t BadAddress = 8; /* no page is ever mapped there */
 
 __attribute__((constructor)) static void Loaded(void) { printf("load\n"); }
 
-static void Fault(void) {
-  *(volatile int *)BadAddress = 1;
-}
+static void Fault(void) { *(volatile int *)BadAddress = 1; }
 
 static void Hang(void) {
   for (;;) pause();
@@ -53,20 +51,38 @@ void Judge(int speed, const unsigned char *lightData, unsigned short lightCount,
   printf("\n");
   *motor = (unsigned short)speed;
   switch (speed) {
-    case 1001: Fault(); break;
-    case 1002: abort();
-    case 1003: exit(3);
-    case 1004: Hang(); break;
-    case 1005: ((unsigned char *)lightData)[0] = 1; break;
-    case 1006: ResetMode = 1; break;
-    case 1007: ResetMode = 2; break;
+    case 1001:
+      Fault();
+      break;
+    case 1002:
+      abort();
+    case 1003:
+      exit(3);
+    case 1004:
+      Hang();
+      break;
+    case 1005:
+      ((unsigned char *)lightData)[0] = 1;
+      break;
+    case 1006:
+      ResetMode = 1;
+      break;
+    case 1007:
+      ResetMode = 2;
+      break;
     case 1008:
-      for (int i = 0; i < 3000; ++i) printf("chat %04d ........................................\n", i);
+      for (int i = 0; i < 3000; ++i)
+        printf("chat %04d ........................................\n", i);
       fprintf(stderr, "done\n");
       break;
-    case 1009: printf("partial"); break;
-    case 1010: usleep(5000); break;
-    default: break;
+    case 1009:
+      printf("partial");
+      break;
+    case 1010:
+      usleep(5000);
+      break;
+    default:
+      break;
   }
 }
 

@@ -10,8 +10,8 @@ int Calls = 0;
 bool ResetArmed = false;
 }  // namespace
 
-void Judge(int speed, const unsigned char*, unsigned short, const unsigned char*, int, int,
-           unsigned short* motor, unsigned short*) {
+void Judge(int speed, const unsigned char *, unsigned short, const unsigned char *, int, int,
+           unsigned short *motor, unsigned short *) {
   ++Calls;
   *motor = static_cast<unsigned short>(Calls);
   if (speed == 7) ResetArmed = true;
