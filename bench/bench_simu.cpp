@@ -22,7 +22,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/uSettings.h"
+#include "base/uSettings.h"
 #include "car/uCar.h"
 #include "car/uSensor.h"
 #include "simulation/uSimu.h"
@@ -39,10 +39,10 @@ const QString CcdJudge = BinDir + QStringLiteral("Judgement/CcdFollower.so");
 // The simulation page's views, or none.
 struct TViews {
   explicit TViews(bool present)
-      : Draw(present ? QImage(430, 430, QImage::Format_ARGB32) : QImage()),
-        View(present ? QImage(150, 150, QImage::Format_ARGB32) : QImage()),
-        Sensors(present ? QImage(300, 110, QImage::Format_ARGB32) : QImage()),
-        Ccd(present ? QImage(110, 110, QImage::Format_ARGB32) : QImage()) {}
+      : Draw(present ? k2::MakeViewRaster(k2::SimuMainViewSize) : QImage()),
+        View(present ? k2::MakeViewRaster(k2::RunOverviewSize) : QImage()),
+        Sensors(present ? k2::MakeViewRaster(k2::SimuSensorsSize) : QImage()),
+        Ccd(present ? k2::MakeViewRaster(k2::RunCcdSize) : QImage()) {}
   static QImage* Ptr(QImage& img) { return img.isNull() ? nullptr : &img; }
   QImage Draw, View, Sensors, Ccd;
 };
@@ -99,8 +99,8 @@ BENCHMARK(BM_Step_Ccd)
 
 // The Light8 car with the CCD sensor of CCD128x32 added, saved into `dir`.
 QString BuildFullCar(const QTemporaryDir& dir) {
-  QImage scratch(300, 300, QImage::Format_ARGB32);
-  k2::TCar full(&scratch, 1500), ccd(&scratch, 1500);
+  QImage scratch = k2::MakeViewRaster(k2::CarTestMainSize);
+  k2::TCar full(&scratch, k2::CarTestMainSpan), ccd(&scratch, k2::CarTestMainSpan);
   full.FileName = Light8Car;
   ccd.FileName = CcdCar;
   if (!full.LoadFromFile() || !ccd.LoadFromFile() || !ccd.CCDSensor) return QString();

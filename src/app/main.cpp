@@ -1,9 +1,9 @@
 // The Kurvino2 program: the main window on Qt's event loop.
 #include <QApplication>
 
-#include "app/uFuncProc.h"
+#include "ui/uFuncProc.h"
 #include "app/uMain.h"
-#include "app/uSettings.h"
+#include "base/uSettings.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -1,7 +1,7 @@
 #include "app/uMain.h"
 
 #include <QAction>
-#include <QActionGroup>
+#include <QCloseEvent>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -13,12 +13,12 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/uAbout.h"
-#include "app/uFuncProc.h"
 #include "app/uOption.h"
-#include "app/uSettings.h"
+#include "base/uSettings.h"
 #include "car/uCar.h"
 #include "car/uCarDesign.h"
 #include "replay/uReplay.h"
@@ -27,6 +27,7 @@
 #include "simulation/uSimulation.h"
 #include "track/uPath.h"
 #include "track/uPathDesign.h"
+#include "ui/uFuncProc.h"
 
 namespace k2 {
 
@@ -37,12 +38,15 @@ constexpr int ToolbarHeight = 44;
 constexpr int StatusHeight = 19;
 }  // namespace
 
+// The four documents and engines are complete types here.
+TSharedState::TSharedState() = default;
+TSharedState::~TSharedState() = default;
+
 TwdMain::TwdMain(QWidget* parent) : QMainWindow(parent) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  tmrRun = new QTimer(this);
-  tmrRun->setInterval(10);
-  connect(tmrRun, &QTimer::timeout, this, &TwdMain::RunTick);
+  Clock = new TRunClock(this);
+  connect(Clock, &TRunClock::Tick, this, &TwdMain::tmrRunTimer);
 
   BuildMenus();
   BuildToolbar();
@@ -57,35 +61,28 @@ TwdMain::TwdMain(QWidget* parent) : QMainWindow(parent) {
   }
 
   // Start-up state.
-  MarkDocClosed();
-  CaptionBase = QString::fromUtf8(AppCaption);
-  setWindowTitle(CaptionBase);
+  Shared.MarkDocClosed();
+  Shared.CaptionBase = QString::fromUtf8(AppCaption);
+  setWindowTitle(Shared.CaptionBase);
   ReadRules();
 }
 
 TwdMain::~TwdMain() = default;
 
-void TwdMain::MarkDocClosed() { DocIsNew = DocModified = DocOpen = false; }
-void TwdMain::MarkDocModified() { DocModified = true; }
-void TwdMain::MarkDocNew() { DocIsNew = DocModified = DocOpen = true; }
-void TwdMain::MarkDocOpened() {
-  DocOpen = true;
-  DocIsNew = DocModified = false;
-}
-void TwdMain::MarkDocSaved() { DocIsNew = DocModified = false; }
-
 void TwdMain::ShowCaption(bool modified) {
-  setWindowTitle(modified ? CaptionBase + QStringLiteral(" *") : CaptionBase);
+  setWindowTitle(modified ? Shared.CaptionBase + QStringLiteral(" *") : Shared.CaptionBase);
 }
 
 void TwdMain::ReadRules() {
   const TRules rules = k2::ReadRules(MainSettingsPath());
-  MaxSensorCount = rules.MaxSensorCount;
-  MinPathR = rules.MinPathR;
+  Shared.MaxSensorCount = rules.MaxSensorCount;
+  Shared.MinPathR = rules.MinPathR;
 }
 
-QLabel* TwdMain::StatusPane(int index) const {
-  return index >= 0 && index < 4 ? Panes[index] : nullptr;
+QLabel* TwdMain::StatusPane(TStatusPane pane) const { return Panes[static_cast<int>(pane)]; }
+
+void TwdMain::SetStatusText(TStatusPane pane, const QString& text) {
+  StatusPane(pane)->setText(text);
 }
 
 QToolButton* TwdMain::ToolButton(int index) const {
@@ -128,8 +125,6 @@ void TwdMain::BuildToolbar() {
   bar->setContentsMargins(0, 0, 0, 0);
   bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   bar->toggleViewAction()->setEnabled(false);
-  PageActions = new QActionGroup(this);
-  PageActions->setExclusive(true);
   const struct {
     const char* Name;
     const char* Caption;
@@ -143,32 +138,46 @@ void TwdMain::BuildToolbar() {
   for (int i = 0; i < 4; ++i) {
     if (i > 0) bar->addSeparator();
     QAction* a = new QAction(style()->standardIcon(buttons[i].Icon),
-                             QString::fromUtf8(buttons[i].Caption), PageActions);
+                             QString::fromUtf8(buttons[i].Caption), bar);
     a->setCheckable(true);
     a->setData(i);  // the tag: index of the page it shows
     bar->addAction(a);
     ToolButtons[i] = qobject_cast<QToolButton*>(bar->widgetForAction(a));
     ToolButtons[i]->setObjectName(QString::fromLatin1(buttons[i].Name));
-    connect(a, &QAction::triggered, this, [this, i] { SwitchPage(i); });
+    PageButtonActions[i] = a;
+    // Whatever checks a page button (the mouse, the keyboard, an accessibility tool
+    // pressing or toggling it) asks for that page; unchecking the button of the page
+    // shown changes nothing.  Every path ends in SwitchPage, which then shows on the
+    // toolbar the page that is shown.
+    connect(ToolButtons[i], &QToolButton::toggled, this, [this, i](bool on) {
+      if (on)
+        SwitchPage(i);
+      else
+        SyncToolButtons();
+    });
   }
-  PageActions->actions().first()->setChecked(true);
+  SyncToolButtons();
 }
 
 void TwdMain::BuildPages() {
   pcMain = new QStackedWidget(this);
   pcMain->setObjectName(QStringLiteral("pcMain"));
-  PathPage = new TPathDesignPage(this);
+  PathPage = new TPathDesignPage(*this);
   PathPage->setObjectName(QStringLiteral("tabsPathDesign"));
-  CarPage = new TCarDesignPage(this);
+  CarPage = new TCarDesignPage(*this);
   CarPage->setObjectName(QStringLiteral("tabsCarDesign"));
-  SimuPage = new TSimuPage(this);
+  SimuPage = new TSimuPage(*this);
   SimuPage->setObjectName(QStringLiteral("tabsSimu"));
-  ReplayPage = new TReplayPage(this);
+  ReplayPage = new TReplayPage(*this);
   ReplayPage->setObjectName(QStringLiteral("tabsReplay"));
   pcMain->addWidget(PathPage);
   pcMain->addWidget(CarPage);
   pcMain->addWidget(SimuPage);
   pcMain->addWidget(ReplayPage);
+  Pages[0] = PathPage;
+  Pages[1] = CarPage;
+  Pages[2] = SimuPage;
+  Pages[3] = ReplayPage;
   pcMain->setCurrentIndex(0);
   setCentralWidget(pcMain);
 }
@@ -215,10 +224,56 @@ void TwdMain::UpdateClock() {
   Panes[3]->setText(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 }
 
+IPage* TwdMain::ShownPage() const { return Pages[pcMain->currentIndex()]; }
+
+void TwdMain::SyncToolButtons() {
+  const int shown = pcMain ? pcMain->currentIndex() : 0;
+  for (int i = 0; i < 4; ++i) {
+    const QSignalBlocker blockAction(PageButtonActions[i]);
+    const QSignalBlocker blockButton(ToolButtons[i]);
+    PageButtonActions[i]->setChecked(i == shown);
+    ToolButtons[i]->setChecked(i == shown);
+  }
+}
+
 void TwdMain::SwitchPage(int index) {
-  if (index < 0 || index >= pcMain->count()) return;
-  pcMain->setCurrentIndex(index);
-  PageActions->actions().at(index)->setChecked(true);
+  if (index < 0 || index >= pcMain->count() || index == pcMain->currentIndex()) {
+    SyncToolButtons();
+    return;
+  }
+  IPage* page = ShownPage();
+  if (page->ConfirmLeave(TLeaving::Switch)) {
+    page->ClosePage();
+    Shared.MarkDocClosed();
+    pcMain->setCurrentIndex(index);
+  }
+  SyncToolButtons();
+}
+
+bool TwdMain::FormClose() {
+  IPage* page = ShownPage();
+  if (!page->ConfirmLeave(TLeaving::Close)) return false;
+  page->ClosePage();
+  Shared.MarkDocClosed();
+  return true;
+}
+
+void TwdMain::closeEvent(QCloseEvent* event) {
+  if (FormClose())
+    event->accept();
+  else
+    event->ignore();
+}
+
+void TwdMain::tmrRunTimer() {
+  // A tick that arrives after the clock was stopped is ignored.
+  if (!Clock->IsRunning()) return;
+  switch (Clock->RunMode()) {
+    case TRunMode::CarTest:
+    case TRunMode::Simulation:
+    case TRunMode::Replay:
+      break;
+  }
 }
 
 int TwdMain::CurrentPage() const { return pcMain->currentIndex(); }
@@ -228,7 +283,7 @@ void TwdMain::actExitExecute() { close(); }
 void TwdMain::actSetOptionExecute() {
   {
     TwdOption dialog(this);
-    dialog.exec();
+    Dialogs().ExecDialog(dialog);
   }
   ReadRules();
 }
@@ -244,7 +299,7 @@ void TwdMain::actHelpExecute() {
 
 void TwdMain::actAboutExecute() {
   TwdAboutBox box(this);
-  box.exec();
+  Dialogs().ExecDialog(box);
 }
 
 }  // namespace k2

@@ -1,17 +1,19 @@
 #pragma once
 // The main window: toolbar, four pages without tabs, menus, status bar, the run
-// timer, and the state that the pages share.
+// clock, and the state that the pages share.
 //
-// Ownership: the window owns the current track, car, simulation engine and replay
-// engine (each none or one object) and, through Qt parenting, every page and control.
-// The pages reach the shared state through the window they are given.
+// Ownership: the window owns the shared state (the current track, car, simulation
+// engine and replay engine, each none or one object), the run clock and, through Qt
+// parenting, every page and control.  The pages reach all of it through the window's
+// IPageHost; only the window knows the pages by their types.
 #include <QMainWindow>
 #include <QString>
-#include <QTimer>
-#include <cstdint>
-#include <memory>
 
-class QActionGroup;
+#include "ui/uPageHost.h"
+#include "ui/uRunClock.h"
+
+class QAction;
+class QCloseEvent;
 class QLabel;
 class QProgressBar;
 class QStackedWidget;
@@ -19,70 +21,55 @@ class QToolButton;
 
 namespace k2 {
 
-class TPath;
-class TCar;
-class TSimu;
-class TReplay;
 class TPathDesignPage;
 class TCarDesignPage;
 class TSimuPage;
 class TReplayPage;
 
-class TwdMain : public QMainWindow {
+class TwdMain : public QMainWindow, public IPageHost {
   Q_OBJECT
 
  public:
   explicit TwdMain(QWidget* parent = nullptr);
   ~TwdMain() override;
 
-  // ---- shared state -------------------------------------------------------
-  std::unique_ptr<TPath> CurTrack;
-  std::unique_ptr<TCar> CurCar;
-  std::unique_ptr<TSimu> CurSimu;
-  std::unique_ptr<TReplay> CurReplay;
-  QString CaptionBase;
-  bool DocIsNew = false;
-  bool DocModified = false;
-  bool DocOpen = false;
-  uint8_t RunMode = 0;  // 0 car test, 1 simulation, 2 replay
-  int32_t TickCount = 0;
-  bool ProgressDragging = false;
-  int32_t MaxSensorCount = 16;
-  int32_t MinPathR = 400;
+  // ---- IPageHost --------------------------------------------------------------
+  QWidget* Window() override { return this; }
+  TSharedState& State() override { return Shared; }
+  TRunClock& RunClock() override { return *Clock; }
+  void SetStatusText(TStatusPane pane, const QString& text) override;
+  void ShowCaption(bool modified) override;
 
-  void MarkDocClosed();
-  void MarkDocModified();
-  void MarkDocNew();
-  void MarkDocOpened();
-  void MarkDocSaved();
-
-  // Window caption := CaptionBase, plus " *" when `modified`.
-  void ShowCaption(bool modified);
   // Reads MaxSensorCount and MinPathR from the main settings file.
   void ReadRules();
-
-  // Status panes: 0 pointer position, 1 zoom, 3 clock.
-  QLabel* StatusPane(int index) const;
-  QTimer* tmrRun = nullptr;
-
-  QStackedWidget* pcMain = nullptr;
-  TPathDesignPage* PathPage = nullptr;
-  TCarDesignPage* CarPage = nullptr;
-  TSimuPage* SimuPage = nullptr;
-  TReplayPage* ReplayPage = nullptr;
+  QLabel* StatusPane(TStatusPane pane) const;
   QToolButton* ToolButton(int index) const;
 
-  // Shows the page with that index; the guards of leaving a page run here.
+  // Shows the page with that index after the page shown has agreed to be left (its
+  // questions) and has been emptied.  The toolbar then shows the page that is shown,
+  // whether the switch happened or not.  A switch to the page shown does nothing.
   void SwitchPage(int index);
   int CurrentPage() const;
+  // The close guard: the page shown agrees to be left and is emptied, or the close
+  // request is refused.  True when the window may close.
+  bool FormClose();
+
+  // The run clock's tick: one step of the activity RunMode names.
+  void tmrRunTimer();
 
   void actExitExecute();
   void actSetOptionExecute();
   void actHelpExecute();
   void actAboutExecute();
 
- Q_SIGNALS:
-  void RunTick();
+  QStackedWidget* pcMain = nullptr;
+  TPathDesignPage* PathPage = nullptr;
+  TCarDesignPage* CarPage = nullptr;
+  TSimuPage* SimuPage = nullptr;
+  TReplayPage* ReplayPage = nullptr;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildMenus();
@@ -90,9 +77,15 @@ class TwdMain : public QMainWindow {
   void BuildPages();
   void BuildStatusBar();
   void UpdateClock();
+  IPage* ShownPage() const;
+  // Every toolbar button shows whether its page is the one shown.
+  void SyncToolButtons();
 
-  QActionGroup* PageActions = nullptr;
+  TSharedState Shared;
+  TRunClock* Clock = nullptr;
+  QAction* PageButtonActions[4] = {};
   QToolButton* ToolButtons[4] = {};
+  IPage* Pages[4] = {};
   QLabel* Panes[4] = {};
   QProgressBar* pb1 = nullptr;
   QTimer* ClockTimer = nullptr;

@@ -17,8 +17,8 @@
 #include <cstring>
 #include <limits>
 
-#include "app/uFuncProc.h"
-#include "app/uSettings.h"
+#include "ui/uFuncProc.h"
+#include "base/uSettings.h"
 
 namespace k2 {
 

@@ -3,7 +3,7 @@
 #include <QEvent>
 #include <QPushButton>
 
-#include "app/uFuncProc.h"
+#include "ui/uFuncProc.h"
 #include "car/uSensor.h"
 #include "car/uSensorDesign.h"
 #include "widgets/uNumEdit.h"

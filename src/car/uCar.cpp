@@ -1,7 +1,7 @@
 #include "car/uCar.h"
 
-#include "app/uSettings.h"
-#include "app/uStream.h"
+#include "base/uSettings.h"
+#include "base/uStream.h"
 #include "geometry/uConstants.h"
 
 namespace k2 {

@@ -1,17 +1,15 @@
 #include "car/uCarDesign.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <exception>
 #include <memory>
 
-#include "app/uFuncProc.h"
-#include "app/uMain.h"
-#include "app/uSettings.h"
-#include "app/uStream.h"
+#include "ui/uFuncProc.h"
+#include "base/uSettings.h"
+#include "base/uStream.h"
 #include "car/uCCDSensorParams.h"
 #include "car/uCar.h"
 #include "car/uLightSensorParams.h"
@@ -50,12 +48,17 @@ namespace {
 constexpr int DrawSize = 300;   // pixels of imgCarDraw
 constexpr int DrawSpan = 1500;  // mm across imgCarDraw
 constexpr QRgb DrawBackground = 0xFFFFFFFF;
-const char* const CarFilter = "赛车文件(*.kcf)|*.kcf";
-const char* const NewCarName = "新建赛车.kcf";
-
-QString CarFolder() { return ProgramDir() + QStringLiteral("Car"); }
-QString Filter() { return QtFilter(QString::fromUtf8(CarFilter)); }
-QString CarCaption(const QString& fileName) { return QString::fromUtf8(AppCaption) + fileName; }
+constexpr TDocumentKind CarDocument = {
+    "Car",
+    "赛车文件(*.kcf)|*.kcf",
+    "新建赛车.kcf",
+    "Kurvino2 ",
+    "新建赛车文件失败！",
+    "赛车文件加载错误！",
+    {"新建赛车", "是否继续创建新赛车？"},
+    {"打开赛车", "是否继续打开新赛车？"},
+    {"关闭赛车", "继续关闭？"},
+};
 
 // The three parameter groups, row by row.
 const TCarFieldSpec BasicFields[9] = {
@@ -85,7 +88,8 @@ const TCarFieldSpec SteerFields[2] = {
 
 }  // namespace
 
-TCarDesignPage::TCarDesignPage(TwdMain* main, QWidget* parent) : QWidget(parent), Main(main) {
+TCarDesignPage::TCarDesignPage(IPageHost& host, QWidget* parent)
+    : QWidget(parent), Host(host), S(host.State()), Flow(host, CarDocument, *this) {
   setFixedSize(944, 601);
   BuildControls();
   ClearCarPage();
@@ -221,9 +225,9 @@ void TCarDesignPage::SetFieldsFromCar(const TCar& car) {
 }
 
 void TCarDesignPage::ShowCar() {
-  if (!Main->CurCar) return;
+  if (!S.CurCar) return;
   Filling = true;
-  SetFieldsFromCar(*Main->CurCar);
+  SetFieldsFromCar(*S.CurCar);
   Filling = false;
   cbbSensorKind->clear();
   for (uint8_t kind : {LightSensorKind, CCDSensorKind})
@@ -236,8 +240,8 @@ void TCarDesignPage::ShowCar() {
 }
 
 void TCarDesignPage::ReadCarFromPage() {
-  if (!Main->CurCar) return;
-  TCar& car = *Main->CurCar;
+  if (!S.CurCar) return;
+  TCar& car = *S.CurCar;
   car.Length = nedtCarLength->IntValue();
   car.Width = nedtCarWidth->IntValue();
   car.SetWeight(nedtCarWeight->IntValue());
@@ -290,42 +294,25 @@ void TCarDesignPage::RedrawCar() {
   if (DrawRaster.size() != imgCarDraw->size())
     DrawRaster = QImage(imgCarDraw->size(), QImage::Format_ARGB32);
   DrawRaster.fill(DrawBackground);
-  if (Main->CurCar) Main->CurCar->Draw();
+  if (S.CurCar) S.CurCar->Draw();
   imgCarDraw->Refresh();
 }
 
 void TCarDesignPage::DiscardCar() {
-  Main->CurCar.reset();
-  Main->CaptionBase = QString::fromUtf8(AppCaption);
-  Main->ShowCaption(false);
+  S.CurCar.reset();
   btnSaveCar->setEnabled(false);
 }
 
-QString TCarDesignPage::AskSaveFileName() {
-  return Dialogs().SaveFileName(Main, CarFolder(), Main->CurCar->FileName, Filter());
-}
-
-bool TCarDesignPage::SaveCarInteractive() {
-  if (!Main->CurCar) return false;
-  TCar& car = *Main->CurCar;
-  if (Main->DocIsNew) {
-    const QString file = AskSaveFileName();
-    if (file.isEmpty()) return false;
-    car.FileName = file;
-  }
-  return car.SaveToFile();
-}
-
 void TCarDesignPage::RebuildSensorTree() {
-  vstSensorList->Rebuild(Main->CurCar.get());
+  vstSensorList->Rebuild(S.CurCar.get());
   SensorCountCaption();
 }
 
 void TCarDesignPage::UpdateSensorControls() {
-  const TCar* car = Main->CurCar.get();
+  const TCar* car = S.CurCar.get();
   const int n = car ? car->SensorCount() : 0;
   // A car loaded with more sensors than the rule allows cannot grow further.
-  btnAddSensor->setEnabled(n == 0 || n < Main->MaxSensorCount);
+  btnAddSensor->setEnabled(n == 0 || n < S.MaxSensorCount);
   btnEditSensor->setEnabled(n > 0);
   btnDeleteSensor->setEnabled(n > 0);
   cbbSensorKind->clear();
@@ -340,22 +327,24 @@ void TCarDesignPage::UpdateSensorControls() {
 }
 
 void TCarDesignPage::SensorCountCaption() {
-  const int n = Main->CurCar ? Main->CurCar->SensorCount() : 0;
+  const int n = S.CurCar ? S.CurCar->SensorCount() : 0;
   grpCarSensor->setTitle(QString::asprintf("传感器：%d", n));
 }
 
 // ---- leaving ------------------------------------------------------------------
 
-bool TCarDesignPage::GuardUnsavedCar(const QString& caption, const QString& question) {
-  if (!Main->DocModified || !Main->CurCar) return true;
-  return AskToSave(Main, FilePart(Main->CurCar->FileName), caption, question,
-                   [this] { return SaveCarInteractive(); });
+bool TCarDesignPage::SaveCarInteractive() { return Flow.SaveForPrompt() == TSaveResult::Saved; }
+
+bool TCarDesignPage::ConfirmLeave(TLeaving how) {
+  if (how == TLeaving::Switch)
+    return Flow.ConfirmUnsaved({"切换页面", "继续切换页面？"}, true);
+  return Flow.ConfirmUnsaved({"退出程序", "继续退出程序？"}, false);
 }
 
-void TCarDesignPage::CloseCarPage() {
-  ClearCarPage();
-  DiscardCar();
-  Main->MarkDocClosed();
+void TCarDesignPage::ClosePage() {
+  // A car test in progress ends first, without a question.
+  if (CarTest) CarTest->AbortCarTest();
+  Flow.CloseWithoutAsking();
 }
 
 // ---- car test -----------------------------------------------------------------
@@ -377,120 +366,86 @@ void TCarDesignPage::EnableCarEditing(bool on) {
 void TCarDesignPage::CreateCar() {
   DrawRaster = QImage(imgCarDraw->width(), imgCarDraw->height(), QImage::Format_ARGB32);
   DrawRaster.fill(DrawBackground);
-  Main->CurCar = std::make_unique<TCar>(&DrawRaster, DrawSpan);
+  S.CurCar = std::make_unique<TCar>(&DrawRaster, DrawSpan);
 }
 
-void TCarDesignPage::btnNewCarClick() {
-  if (!GuardUnsavedCar(QStringLiteral("新建赛车"), QStringLiteral("是否继续创建新赛车？"))) return;
-  Main->CurCar.reset();
-  Main->MarkDocClosed();
-  // New cars read their defaults from the program folder's settings file.
-  QDir::setCurrent(ProgramDir());
-  try {
-    CreateCar();
-    Main->CurCar->FileName = CarFolder() + QLatin1Char('/') + QString::fromUtf8(NewCarName);
-    ShowCar();
-    ResetTestControls();
-    RedrawCar();
-    btnSaveCar->setEnabled(true);
-    Main->MarkDocNew();
-    Main->CaptionBase = CarCaption(QString::fromUtf8(NewCarName));
-    Main->ShowCaption(true);
-  } catch (const std::exception&) {
-    DiscardCar();
-    ErrorBox(Main, QStringLiteral("新建赛车文件失败！"));
-    ResetCarFields();
-    ClearCarPage();
-    Main->MarkDocClosed();
-  }
+bool TCarDesignPage::HasDocument() const { return S.CurCar != nullptr; }
+
+
+QString TCarDesignPage::DocumentFile() const { return S.CurCar ? S.CurCar->FileName : QString(); }
+
+void TCarDesignPage::SetDocumentFile(const QString& path) {
+  if (S.CurCar) S.CurCar->FileName = path;
 }
 
-void TCarDesignPage::btnOpenCarClick() {
-  const QString file = Dialogs().OpenFileName(Main, CarFolder(), Filter());
-  if (file.isEmpty()) return;
-  if (!GuardUnsavedCar(QStringLiteral("打开赛车"), QStringLiteral("是否继续打开新赛车？"))) return;
-  Main->CurCar.reset();
-  Main->MarkDocClosed();
-  // As for New: the one setting a file does not hold (the gear ratio) comes from the
-  // program folder, not from wherever the working directory happens to be.
-  QDir::setCurrent(ProgramDir());
-  bool loaded = false;
-  try {
-    CreateCar();
-    Main->CurCar->FileName = file;
-    loaded = Main->CurCar->LoadFromFile();
-  } catch (const std::exception&) {
-    loaded = false;
-  }
-  if (!loaded) {
-    ErrorBox(Main, QStringLiteral("赛车文件加载错误！"));
-    DiscardCar();
-    ClearCarPage();
-    Main->MarkDocClosed();
-    return;
-  }
+bool TCarDesignPage::SaveDocument() { return S.CurCar && S.CurCar->SaveToFile(); }
+
+void TCarDesignPage::CreateDocument() { CreateCar(); }
+
+bool TCarDesignPage::LoadDocument(const QString& path) {
+  CreateCar();
+  S.CurCar->FileName = path;
+  return S.CurCar->LoadFromFile();
+}
+
+void TCarDesignPage::ShowNewDocument() {
+  ShowCar();
+  ResetTestControls();
+  RedrawCar();
+  btnSaveCar->setEnabled(true);
+}
+
+void TCarDesignPage::ShowOpenedDocument() {
   ShowCar();
   ResetTestControls();
   RebuildSensorTree();
   UpdateSensorControls();
-  Main->CaptionBase = CarCaption(FilePart(file));
-  Main->ShowCaption(false);
-  Main->MarkDocOpened();
   RedrawCar();
 }
 
-void TCarDesignPage::btnSaveCarClick() {
-  if (!Main->DocModified || !Main->CurCar) return;
-  TCar& car = *Main->CurCar;
-  if (Main->DocIsNew) {
-    const QString file = AskSaveFileName();
-    if (file.isEmpty()) return;
-    car.FileName = file;
-  }
-  if (!car.SaveToFile()) {
-    ErrorBox(Main, FilePart(car.FileName) + QStringLiteral("保存失败！"));
-    return;
-  }
-  Main->MarkDocSaved();
-  btnSaveCar->setEnabled(false);
-  Main->CaptionBase = CarCaption(FilePart(car.FileName));
-  Main->ShowCaption(false);
+void TCarDesignPage::DocumentSaved() { btnSaveCar->setEnabled(false); }
+
+void TCarDesignPage::DiscardDocument() { S.CurCar.reset(); }
+
+void TCarDesignPage::CloseDocument() {
+  ClearCarPage();
+  DiscardCar();
 }
 
-void TCarDesignPage::btnCloseCarClick() {
-  if (!GuardUnsavedCar(QStringLiteral("关闭赛车"), QStringLiteral("继续关闭？"))) return;
-  CloseCarPage();
-}
+void TCarDesignPage::btnNewCarClick() { Flow.New(); }
+void TCarDesignPage::btnOpenCarClick() { Flow.Open(); }
+void TCarDesignPage::btnSaveCarClick() { Flow.Save(); }
+void TCarDesignPage::btnCloseCarClick() { Flow.Close(); }
 
 // ---- parameters ---------------------------------------------------------------
 
 void TCarDesignPage::CarParamChanged(bool redraws) {
-  if (Filling || !Main->DocOpen || !Main->CurCar) return;
+  if (Filling || !S.DocOpen || !S.CurCar) return;
   ReadCarFromPage();
   btnSaveCar->setEnabled(true);
-  Main->MarkDocModified();
-  Main->ShowCaption(true);
+  S.MarkDocModified();
+  Host.ShowCaption(true);
   if (redraws) RedrawCar();
 }
 
 // ---- sensors ------------------------------------------------------------------
 
 void TCarDesignPage::btnAddSensorClick() {
-  if (!Main->CurCar) return;
-  TCar& car = *Main->CurCar;
+  if (!S.CurCar) return;
+  TCar& car = *S.CurCar;
   const int kind = cbbSensorKind->currentData().toInt();
   bool added = false;
   if (kind == LightSensorKind) {
-    TwdLisghtSensorParams dialog(Main);
-    if (dialog.exec() == QDialog::Accepted) {
+    TwdLisghtSensorParams dialog(Host.Window());
+    if (Dialogs().ExecDialog(dialog) == QDialog::Accepted) {
       auto sensor = std::make_unique<TLightSensor>();
       dialog.StoreToSensor(*sensor);
       car.AddLightSensor(std::move(sensor));
       added = true;
     }
   } else if (kind == CCDSensorKind && !car.CCDSensor) {
-    TwdCCDSensorParams dialog(Main);
-    if (dialog.exec() == QDialog::Accepted) {
+    TwdCCDSensorParams dialog(Host.Window());
+    if (Dialogs().ExecDialog(dialog) == QDialog::Accepted) {
       auto sensor = std::make_unique<TCCDSensor>();
       dialog.StoreToSensor(*sensor);
       car.SetCCDSensor(std::move(sensor));
@@ -498,62 +453,62 @@ void TCarDesignPage::btnAddSensorClick() {
     }
   }
   if (added) {
-    Main->MarkDocModified();
+    S.MarkDocModified();
     btnSaveCar->setEnabled(true);
   }
   RebuildSensorTree();
   UpdateSensorControls();
-  if (Main->DocOpen) RedrawCar();
+  if (S.DocOpen) RedrawCar();
 }
 
 void TCarDesignPage::btnEditSensorClick() {
   const TSensorTreeData* focused = vstSensorList->FocusedSensor();
-  if (!focused || !Main->CurCar) return;
-  TCar& car = *Main->CurCar;
+  if (!focused || !S.CurCar) return;
+  TCar& car = *S.CurCar;
   const TSensorTreeData row = *focused;
   bool edited = false;
   if (row.SensorKind == LightSensorKind) {
     if (row.ListIndex < 0 || row.ListIndex >= static_cast<int>(car.LightSensors.size())) return;
     TLightSensor& sensor = *car.LightSensors[static_cast<size_t>(row.ListIndex)];
-    TwdLisghtSensorParams dialog(Main);
+    TwdLisghtSensorParams dialog(Host.Window());
     dialog.LoadFromSensor(sensor);
-    if (dialog.exec() == QDialog::Accepted) {
+    if (Dialogs().ExecDialog(dialog) == QDialog::Accepted) {
       dialog.StoreToSensor(sensor);
       edited = true;
     }
   } else if (car.CCDSensor) {
-    TwdCCDSensorParams dialog(Main);
+    TwdCCDSensorParams dialog(Host.Window());
     dialog.LoadFromSensor(*car.CCDSensor);
-    if (dialog.exec() == QDialog::Accepted) {
+    if (Dialogs().ExecDialog(dialog) == QDialog::Accepted) {
       dialog.StoreToSensor(*car.CCDSensor);
       edited = true;
     }
   }
   if (edited) {
-    Main->MarkDocModified();
+    S.MarkDocModified();
     btnSaveCar->setEnabled(true);
   }
   RebuildSensorTree();
-  if (Main->DocOpen) RedrawCar();
+  if (S.DocOpen) RedrawCar();
 }
 
 void TCarDesignPage::btnDeleteSensorClick() {
   const TSensorTreeData* focused = vstSensorList->FocusedSensor();
-  if (!focused || !Main->CurCar) {
-    ErrorBox(Main, QStringLiteral("请选择要删除的传感器！"));
+  if (!focused || !S.CurCar) {
+    ErrorBox(Host.Window(), QStringLiteral("请选择要删除的传感器！"));
     return;
   }
   const TSensorTreeData row = *focused;
   const QString text = QStringLiteral("确定删除传感器%1？").arg(row.IdText);
-  if (ConfirmBox(Main, text, QStringLiteral("删除传感器")) == QMessageBox::Yes) {
+  if (ConfirmBox(Host.Window(), text, QStringLiteral("删除传感器")) == QMessageBox::Yes) {
     if (row.SensorKind == LightSensorKind)
-      Main->CurCar->DeleteLightSensor(row.ListIndex);
+      S.CurCar->DeleteLightSensor(row.ListIndex);
     else
-      Main->CurCar->DeleteCCDSensor();
-    Main->MarkDocModified();
+      S.CurCar->DeleteCCDSensor();
+    S.MarkDocModified();
     btnSaveCar->setEnabled(true);
   }
-  if (Main->DocOpen) RedrawCar();
+  if (S.DocOpen) RedrawCar();
   RebuildSensorTree();
   UpdateSensorControls();
 }

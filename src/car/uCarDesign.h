@@ -4,13 +4,17 @@
 // sensor list and the two sensor dialogs, and the car test group "赛车测试" (whose
 // behaviour belongs to the car test unit; the page only builds it and puts it idle).
 //
-// The page works on the shared state of its TwdMain (CurCar, the document flags,
-// CaptionBase, MaxSensorCount); the window outlives the page.  The page owns the
+// The page works on the shared state of its host (CurCar, the document flags,
+// CaptionBase, MaxSensorCount); the host outlives the page.  New, Open, Save and
+// Close go through the shared document flow.  The page owns the
 // 300 x 300 raster the current car draws into, so it outlives the car.  Controls carry
 // their names as objectName (btnNewCar, nedtCarLength, vstSensorList, grpCarTest...).
 #include <QImage>
 #include <QString>
 #include <QWidget>
+
+#include "ui/uDocumentFlow.h"
+#include "ui/uPageHost.h"
 
 class QComboBox;
 class QLabel;
@@ -21,19 +25,27 @@ namespace k2 {
 struct TCarFieldSpec;
 struct TCarFieldColumns;
 
-class TwdMain;
 class TCar;
 class TGroupBox;
 class TNumEdit;
 class TRasterView;
 class TSensorTreeList;
 
-class TCarDesignPage : public QWidget {
+// The car test as the car page sees it.  It lives in the car test unit, which drives
+// the page's test group; the main window introduces the two.
+class ICarTest {
+ public:
+  virtual ~ICarTest() = default;
+  // Ends a test in progress from outside, without a question (the page is left).
+  virtual void AbortCarTest() = 0;
+};
+
+class TCarDesignPage : public QWidget, public IPage, private IDocumentPage {
   Q_OBJECT
 
  public:
-  // The page works on the shared state of `main`, which outlives it.
-  explicit TCarDesignPage(TwdMain* main, QWidget* parent = nullptr);
+  // The page works on the shared state of `host`, which outlives it.
+  explicit TCarDesignPage(IPageHost& host, QWidget* parent = nullptr);
   ~TCarDesignPage() override;
 
   // ---- page procedures ------------------------------------------------------
@@ -50,7 +62,7 @@ class TCarDesignPage : public QWidget {
   void EnableCarPage(bool on);
   // Clears the car drawing to opaque white and draws CurCar into it.
   void RedrawCar();
-  // Releases CurCar; the caption back to "Kurvino2 "; Save disabled.
+  // Releases CurCar; Save disabled.
   void DiscardCar();
   // Saves CurCar, asking for a name first while DocIsNew; false when the user
   // cancelled or the save failed.  Changes neither the flags nor the caption.
@@ -60,12 +72,13 @@ class TCarDesignPage : public QWidget {
   void UpdateSensorControls();
   void SensorCountCaption();
 
-  // ---- used when the page is left or the program closes ----------------------
-  // The unsaved-changes prompt: asks about a modified car (title `caption`, last
-  // question `question`) and saves it when told to.  False when the action stops.
-  bool GuardUnsavedCar(const QString& caption, const QString& question);
-  // Empties the page and releases the car: ClearCarPage, DiscardCar, MarkDocClosed.
-  void CloseCarPage();
+  // ---- leaving the page ----------------------------------------------------
+  // A modified car asks whether to save it first.
+  bool ConfirmLeave(TLeaving how) override;
+  // Ends a car test, empties the page and releases the car.
+  void ClosePage() override;
+  // The car test unit that drives the test group; not owned, may be null.
+  void SetCarTest(ICarTest* test) { CarTest = test; }
 
   // ---- for the car test --------------------------------------------------------
   // The car test buttons in their idle state: "进入测试" on, the other three off.
@@ -97,6 +110,19 @@ class TCarDesignPage : public QWidget {
   void btnDeleteSensorClick();
 
  private:
+  // The car as the document flow sees it.
+  bool HasDocument() const override;
+  QString DocumentFile() const override;
+  void SetDocumentFile(const QString& path) override;
+  bool SaveDocument() override;
+  void CreateDocument() override;
+  bool LoadDocument(const QString& path) override;
+  void ShowNewDocument() override;
+  void ShowOpenedDocument() override;
+  void DocumentSaved() override;
+  void DiscardDocument() override;
+  void CloseDocument() override;
+
   void BuildControls();
   void BuildParameterGroups();
   void BuildSensorGroup();
@@ -106,14 +132,15 @@ class TCarDesignPage : public QWidget {
                      const TCarFieldColumns& columns);
   // Sizes and clears the raster and creates CurCar on it.
   void CreateCar();
-  // Asks for the name to save CurCar under; empty when cancelled.
-  QString AskSaveFileName();
   void CarParamChanged(bool redraws);
   void SetFieldsFromCar(const TCar& car);
   // The edits are told apart from user edits while the page fills them.
   bool Filling = false;
 
-  TwdMain* Main;
+  IPageHost& Host;
+  TSharedState& S;
+  TDocumentFlow Flow;
+  ICarTest* CarTest = nullptr;
   QImage DrawRaster;  // shown by imgCarDraw, drawn into by CurCar
 
   TGroupBox* grpCarBasic = nullptr;

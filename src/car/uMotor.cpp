@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "app/uSettings.h"
-#include "app/uStream.h"
+#include "base/uSettings.h"
+#include "base/uStream.h"
 #include "geometry/uConstants.h"
 
 namespace k2 {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/uStream.h"
+#include "base/uStream.h"
 #include "geometry/uConstants.h"
 
 namespace k2 {

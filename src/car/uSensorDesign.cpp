@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/uFuncProc.h"
+#include "ui/uFuncProc.h"
 #include "car/uCar.h"
 #include "car/uSensor.h"
 #include "widgets/uPlacement.h"

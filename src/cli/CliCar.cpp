@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <memory>
 
-#include "app/uStream.h"
+#include "base/uStream.h"
 #include "car/uCar.h"
 #include "cli/CliCommands.h"
 #include "geometry/uConstants.h"

@@ -1,7 +1,7 @@
 // dump and build of record files.
 #include <memory>
 
-#include "app/uStream.h"
+#include "base/uStream.h"
 #include "car/uCar.h"
 #include "cli/CliCar.h"
 #include "cli/CliCommands.h"

@@ -11,7 +11,7 @@
 #include <QLocale>
 #include <cmath>
 
-#include "app/uStream.h"
+#include "base/uStream.h"
 #include "cli/CliCommands.h"
 #include "track/uPath.h"
 

@@ -192,9 +192,9 @@ int CmdRenderFrame(const QStringList& args) {
   const QString& file = args[0];
   bool ok = false;
   const int index = args[1].toInt(&ok);
-  QImage draw(430, 430, QImage::Format_ARGB32);
-  QImage view(150, 150, QImage::Format_ARGB32);
-  TReplay replay(&draw, 2000, &view, 6000, nullptr, nullptr);
+  QImage draw = MakeViewRaster(SimuMainViewSize);
+  QImage view = MakeViewRaster(RunOverviewSize);
+  TReplay replay(&draw, RunMainSpan, &view, RunOverviewSpan, nullptr, nullptr);
   replay.RecordFile = file;
   if (!replay.LoadFromFile()) return Fail(file + QStringLiteral(": 仿真记录文件打开错误！"));
   if (!ok || index < 0 || index >= replay.RecordCount)

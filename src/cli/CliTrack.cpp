@@ -1,8 +1,8 @@
 // dump and build of track files.
 #include <memory>
 
-#include "app/uSettings.h"
-#include "app/uStream.h"
+#include "base/uSettings.h"
+#include "base/uStream.h"
 #include "cli/CliCommands.h"
 #include "geometry/uConstants.h"
 #include "track/uPath.h"

@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/uSettings.h"
-#include "app/uStream.h"
+#include "base/uSettings.h"
+#include "base/uStream.h"
 #include "cli/CliCommands.h"
 #include "cli/CliJson.h"
 

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/uStream.h"
+#include "base/uAssert.h"
+#include "base/uStream.h"
 #include "car/uCar.h"
 #include "car/uSensor.h"
 #include "geometry/uConstants.h"
@@ -15,10 +16,7 @@ TReplay::TReplay(QImage* drawImage, int32_t drawSpan, QImage* viewImage, int32_t
                  QImage* sensorImage, QImage* ccdImage)
     : Track(std::make_unique<TPath>(drawImage, drawSpan, viewImage, viewSpan)),
       Car(std::make_unique<TCar>(drawImage, drawSpan)),
-      DrawImage(drawImage),
-      ViewImage(viewImage),
-      SensorImage(sensorImage),
-      CcdImage(ccdImage) {}
+      Views(drawImage, viewImage, sensorImage, ccdImage, ReplaySensorsSize) {}
 
 TReplay::~TReplay() = default;
 
@@ -38,18 +36,12 @@ bool TReplay::LoadFromFile() {
   StepMs = SimStepMs;
   StepRecords = 1;
 
-  const size_t n = Car->LightSensors.size();
-  Readings.assign(n, 0);
-  SensorDots.clear();
-  if (n > 0) {
-    const int32_t w = SensorImage && !SensorImage->isNull() ? SensorImage->width() : 338;
-    const int32_t h = SensorImage && !SensorImage->isNull() ? SensorImage->height() : 110;
-    LayoutSensorDots(*Car, SensorBounds(*Car), w, h, SensorDots);
-  }
+  Readings.assign(Car->LightSensors.size(), 0);
+  Views.LayOut(*Car);
   Ccd.reset();
   if (Car->CCDSensor) {
     auto camera = std::make_unique<TCcdCamera>();
-    if (camera->Setup(*Car->CCDSensor, CcdImage)) Ccd = std::move(camera);
+    if (camera->Setup(*Car->CCDSensor, Views.CcdImage())) Ccd = std::move(camera);
   }
   return true;
 }
@@ -70,23 +62,18 @@ void TReplay::ApplyRecord() {
 
 void TReplay::DrawInitial() {
   ApplyRecord();
-  DrawTrackViews(*Track, Pos);
-  Car->Draw();
-  if (!Car->LightSensors.empty()) DrawSensorDisplay(SensorImage, SensorDots, Readings);
-  if (Car->CCDSensor) FillRaster(CcdImage, WhiteBackground);
+  Views.DrawStill(Track.get(), Car.get(), Pos, Readings);
 }
 
 void TReplay::DrawFrame() {
-  DrawTrackViews(*Track, Pos);
-  if (Index >= 2) Trail.Draw(*Track, Records, Index);  // the trail starts with step 2
-  Car->Draw();
-  if (!Car->LightSensors.empty()) DrawSensorDisplay(SensorImage, SensorDots, Readings);
-  if (Ccd) Ccd->DrawTo(CcdImage);
+  K2_ASSERT(Index >= 0 && (RecordCount == 0 || Index < RecordCount));
+  // The trail starts with step 2.
+  Views.DrawFrame(*Track, *Car, Pos, Records, Index >= 2 ? Index : -1, Readings, Ccd.get());
 }
 
 void TReplay::ClearViews() {
   // The rasters keep their size (they belong to the page); emptied means transparent.
-  for (QImage* img : {ViewImage, SensorImage, CcdImage, DrawImage}) FillRaster(img, 0);
+  Views.Clear(true);
 }
 
 float TReplay::FrontWheelAngle() const { return Car->SteerAngle; }

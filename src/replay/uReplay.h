@@ -2,8 +2,8 @@
 // The replay engine: a saved record file shown step by step on its own copy of the
 // track and car stored in the file.
 //
-// Ownership: the engine owns its track, car, records and CCD camera.  The four rasters
-// belong to the replay page (or the CLI) and may be null.
+// Ownership: the engine owns its track, car, records, CCD camera and run view.  The
+// four rasters belong to the replay page (or the CLI) and may be null.
 #include <QImage>
 #include <QString>
 #include <cstdint>
@@ -12,8 +12,8 @@
 
 #include "geometry/uVector.h"
 #include "simulation/uRecord.h"
+#include "simulation/uRunView.h"
 #include "simulation/uSimuSampling.h"
-#include "simulation/uSimuTrail.h"
 
 namespace k2 {
 
@@ -22,7 +22,8 @@ class TPath;
 
 class TReplay {
  public:
-  // The replay page passes its main view with 2000 mm and its overview with 6000 mm.
+  // The replay page passes its main view with RunMainSpan and its overview with
+  // RunOverviewSpan.
   TReplay(QImage* drawImage, int32_t drawSpan, QImage* viewImage, int32_t viewSpan,
           QImage* sensorImage, QImage* ccdImage);
   ~TReplay();
@@ -45,16 +46,13 @@ class TReplay {
   // Makes the record at Index current (nothing without records).
   void ApplyRecord();
 
+  const TRunView& View() const { return Views; }
+
   TRecords Records;
   std::unique_ptr<TPath> Track;
   std::unique_ptr<TCar> Car;
-  QImage* DrawImage = nullptr;
-  QImage* ViewImage = nullptr;
-  QImage* SensorImage = nullptr;
-  QImage* CcdImage = nullptr;
   std::unique_ptr<TCcdCamera> Ccd;
   std::vector<uint8_t> Readings;
-  std::vector<TPointF> SensorDots;
   int32_t Index = 0;
   int32_t StepMs = 0;
   int32_t StepRecords = 1;
@@ -71,7 +69,7 @@ class TReplay {
   QString JudgeFileName;
 
  private:
-  TTrail Trail;
+  TRunView Views;
 };
 
 }  // namespace k2

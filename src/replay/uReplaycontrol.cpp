@@ -1,9 +1,11 @@
 #include "replay/uReplaycontrol.h"
 
-#include "app/uMain.h"
-
 namespace k2 {
 
-TReplayPage::TReplayPage(TwdMain* main, QWidget* parent) : QWidget(parent), Main(main) {}
+TReplayPage::TReplayPage(IPageHost& host, QWidget* parent) : QWidget(parent), Host(host) {}
+
+bool TReplayPage::ConfirmLeave(TLeaving) { return true; }
+
+void TReplayPage::ClosePage() {}
 
 }  // namespace k2

@@ -17,7 +17,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "app/uSettings.h"
+#include "base/uSettings.h"
 #include "simulation/judge_host/JudgeProtocol.h"
 
 extern char** environ;

@@ -1,6 +1,6 @@
 #include "simulation/uRecord.h"
 
-#include "app/uStream.h"
+#include "base/uStream.h"
 #include "car/uCar.h"
 #include "geometry/uConstants.h"
 #include "track/uPath.h"

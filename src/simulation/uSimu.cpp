@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/uStream.h"
+#include "base/uAssert.h"
+#include "base/uStream.h"
 #include "car/uCar.h"
 #include "car/uMotor.h"
 #include "car/uSensor.h"
@@ -27,24 +28,25 @@ uint16_t CommandCell(float fraction) {
 }  // namespace
 
 TSimu::TSimu(QImage* drawImage, QImage* viewImage, QImage* sensorImage, QImage* ccdImage)
-    : TSimu(drawImage, nullptr, viewImage, sensorImage, ccdImage, 2000) {}
+    : TSimu(drawImage, nullptr, viewImage, sensorImage, ccdImage, RunMainSpan) {}
 
 TSimu::TSimu(QImage* drawImage, TCar* borrowed, QImage* viewImage, QImage* sensorImage,
              QImage* ccdImage, int32_t drawSpan)
-    : DrawImage(drawImage), ViewImage(viewImage), SensorImage(sensorImage), CcdImage(ccdImage) {
+    : Views(drawImage, viewImage, sensorImage, ccdImage, SimuSensorsSize) {
   if (borrowed) {
     Car = borrowed;
     TestMode = true;
   } else {
-    OwnedCar = std::make_unique<TCar>(drawImage, 2000);
+    OwnedCar = std::make_unique<TCar>(drawImage, RunMainSpan);
     Car = OwnedCar.get();
   }
-  Track = std::make_unique<TPath>(drawImage, drawSpan, viewImage, 6000);
+  Track = std::make_unique<TPath>(drawImage, drawSpan, viewImage, RunOverviewSpan);
 }
 
 std::unique_ptr<TSimu> TSimu::CreateForTest(QImage* drawImage, TCar* car, QImage* viewImage,
                                             QImage* sensorImage, QImage* ccdImage) {
-  std::unique_ptr<TSimu> s(new TSimu(drawImage, car, viewImage, sensorImage, ccdImage, 1500));
+  std::unique_ptr<TSimu> s(
+      new TSimu(drawImage, car, viewImage, sensorImage, ccdImage, CarTestMainSpan));
   s->SetupCcd();
   s->SetupSensorArrays();
   s->CarLoaded = true;
@@ -93,19 +95,15 @@ void TSimu::SetupSensorArrays() {
   const size_t n = Car->LightSensors.size();
   Readings.assign(n, 0);
   SensorPoints.assign(n, TPointF{});
-  SensorDots.assign(n, TPointF{});
   SensorPolars(*Car, Polars);
-  if (n == 0) return;
-  const int32_t w = SensorImage && !SensorImage->isNull() ? SensorImage->width() : 300;
-  const int32_t h = SensorImage && !SensorImage->isNull() ? SensorImage->height() : 110;
-  LayoutSensorDots(*Car, SensorBounds(*Car), w, h, SensorDots);
+  Views.LayOut(*Car);
 }
 
 void TSimu::SetupCcd() {
   Ccd.reset();
   if (Car->CCDSensor) {
     auto camera = std::make_unique<TCcdCamera>();
-    if (camera->Setup(*Car->CCDSensor, CcdImage)) Ccd = std::move(camera);
+    if (camera->Setup(*Car->CCDSensor, Views.CcdImage())) Ccd = std::move(camera);
   }
   if (TestMode) return;  // no module is ever bound in car test mode
   // The module's buffers are sized once per car, so that steps never reallocate.
@@ -148,16 +146,8 @@ bool TSimu::ResetRun() {
 bool TSimu::Prepare() {
   SetInitialHeading();
   const bool reset = ResetRun();
-  if (TrackLoaded) {
-    DrawTrackViews(*Track, Pos);
-  } else {
-    FillRaster(DrawImage, MainViewBackground);
-    FillRaster(ViewImage, WhiteBackground);
-  }
+  Views.DrawStill(TrackLoaded ? Track.get() : nullptr, CarLoaded ? Car : nullptr, Pos, Readings);
   if (CarLoaded) {
-    Car->Draw();
-    if (!Car->LightSensors.empty()) DrawSensorDisplay(SensorImage, SensorDots, Readings);
-    if (Car->CCDSensor) FillRaster(CcdImage, WhiteBackground);
     Car->Motor->PrepareModel();
     Car->Motor->SetLoadRatio(Track->Miu);
     Records.SensorCount = static_cast<int32_t>(Car->LightSensors.size());
@@ -176,6 +166,10 @@ void TSimu::SetStepMs(int32_t ms) {
 // ---- one step ---------------------------------------------------------------
 
 bool TSimu::Step() {
+  // The per-sensor arrays are sized for the car as it is (the car test's car cannot be
+  // edited while it runs).
+  K2_ASSERT(Car && Track);
+  K2_ASSERT(Readings.size() == Car->LightSensors.size() && Polars.size() == Readings.size());
   UpdatePosition();
   UpdateWarp();
   UpdateSpeed();
@@ -289,18 +283,12 @@ bool TSimu::SaveToFile() {
 // ---- views ------------------------------------------------------------------
 
 void TSimu::DrawFrame() {
-  DrawTrackViews(*Track, Pos);
-  Trail.Draw(*Track, Records, Records.Count() - 1);
-  Car->Draw();
-  if (!Car->LightSensors.empty()) DrawSensorDisplay(SensorImage, SensorDots, Readings);
-  if (Ccd) Ccd->DrawTo(CcdImage);
+  K2_ASSERT(Car && Track);
+  Views.DrawFrame(*Track, *Car, Pos, Records, Records.Count() - 1, Readings, Ccd.get());
 }
 
 void TSimu::ClearViews() {
-  FillRaster(ViewImage, 0);
-  FillRaster(SensorImage, 0);
-  FillRaster(CcdImage, 0);
-  if (!TestMode) FillRaster(DrawImage, 0);
+  Views.Clear(!TestMode);
   Car->ResetMotion(true);
 }
 

@@ -6,9 +6,10 @@
 // Two modes: simulation (the engine owns its car, loaded from a file, and calls the
 // decision module) and car test (the car is borrowed from the car page, no module).
 //
-// Ownership: the engine owns its track, its records, its CCD camera and the module
-// binding, and in simulation mode its car.  The four rasters belong to the page and
-// may be null: an engine without views moves, reads and records exactly the same.
+// Ownership: the engine owns its track, its records, its CCD camera, the module binding
+// and its run view, and in simulation mode its car.  The four rasters belong to the
+// page and may be null: an engine without views moves, reads and records exactly the
+// same.
 #include <QImage>
 #include <QString>
 #include <cstdint>
@@ -18,8 +19,8 @@
 #include "geometry/uVector.h"
 #include "simulation/uJudge.h"
 #include "simulation/uRecord.h"
+#include "simulation/uRunView.h"
 #include "simulation/uSimuSampling.h"
-#include "simulation/uSimuTrail.h"
 
 namespace k2 {
 
@@ -28,10 +29,10 @@ class TPath;
 
 class TSimu {
  public:
-  // Simulation mode.  The main view spans 2000 mm, the overview 6000 mm.
+  // Simulation mode.  The main view spans RunMainSpan, the overview RunOverviewSpan.
   TSimu(QImage* drawImage, QImage* viewImage, QImage* sensorImage, QImage* ccdImage);
   // Car test mode: borrows `car` (which must outlive the engine); the main view spans
-  // 1500 mm.  Car and track count as loaded; the caller loads the track file.
+  // CarTestMainSpan.  Car and track count as loaded; the caller loads the track file.
   static std::unique_ptr<TSimu> CreateForTest(QImage* drawImage, TCar* car, QImage* viewImage,
                                               QImage* sensorImage, QImage* ccdImage);
   ~TSimu();
@@ -63,19 +64,15 @@ class TSimu {
 
   // The module binding, for the output lines and the timeout.
   TJudgeModule& Judge() { return Module; }
+  const TRunView& View() const { return Views; }
 
   // ---- state --------------------------------------------------------------
   TCar* Car = nullptr;  // owned through OwnedCar in simulation mode, borrowed otherwise
   std::unique_ptr<TPath> Track;
   TRecords Records;
   std::vector<uint8_t> Readings;      // one per point sensor
-  std::vector<TPointF> SensorDots;    // dot corners in SensorImage pixels
   std::vector<TPointF> SensorPoints;  // sensed points, world mm
-  QImage* DrawImage = nullptr;
-  QImage* ViewImage = nullptr;
-  QImage* SensorImage = nullptr;
-  QImage* CcdImage = nullptr;
-  std::unique_ptr<TCcdCamera> Ccd;  // present exactly when the car has a usable CCD
+  std::unique_ptr<TCcdCamera> Ccd;    // present exactly when the car has a usable CCD
   bool TestMode = false;
   bool CarLoaded = false;
   bool TrackLoaded = false;
@@ -103,11 +100,10 @@ class TSimu {
   void UpdateWarp();
   void UpdateSpeed();
   bool CallJudge();
-  void DrawStill();
 
+  TRunView Views;
   std::unique_ptr<TCar> OwnedCar;
   TJudgeModule Module;
-  TTrail Trail;
   std::vector<TPolar> Polars;  // the point sensors' sensed points, fixed per car
 };
 

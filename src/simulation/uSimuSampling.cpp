@@ -9,6 +9,7 @@
 #include "car/uSensor.h"
 #include "geometry/uConstants.h"
 #include "simulation/uRecord.h"
+#include "simulation/uRunView.h"
 #include "track/uPath.h"
 
 namespace k2 {
@@ -220,8 +221,8 @@ bool TCcdCamera::Setup(const TCCDSensor& sensor, const QImage* display) {
   Projective = Projective && invertible;
   BuildLookup();
 
-  const int32_t dw = display && !display->isNull() ? display->width() : 110;
-  const int32_t dh = display && !display->isNull() ? display->height() : 110;
+  const int32_t dw = display && !display->isNull() ? display->width() : RunCcdSize.Width;
+  const int32_t dh = display && !display->isNull() ? display->height() : RunCcdSize.Height;
   // Both factors divide by the picture's width: the square display keeps proportions.
   ScaleX = static_cast<double>(dw) / sensor.PixelWidth;
   ScaleY = static_cast<double>(dh) / sensor.PixelWidth;

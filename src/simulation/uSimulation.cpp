@@ -1,9 +1,11 @@
 #include "simulation/uSimulation.h"
 
-#include "app/uMain.h"
-
 namespace k2 {
 
-TSimuPage::TSimuPage(TwdMain* main, QWidget* parent) : QWidget(parent), Main(main) {}
+TSimuPage::TSimuPage(IPageHost& host, QWidget* parent) : QWidget(parent), Host(host) {}
+
+bool TSimuPage::ConfirmLeave(TLeaving) { return true; }
+
+void TSimuPage::ClosePage() {}
 
 }  // namespace k2

@@ -2,19 +2,22 @@
 // The simulation page.
 #include <QWidget>
 
+#include "ui/uPageHost.h"
+
 namespace k2 {
 
-class TwdMain;
-
-class TSimuPage : public QWidget {
+class TSimuPage : public QWidget, public IPage {
   Q_OBJECT
 
  public:
-  // The page works on the shared state of `main`, which outlives it.
-  explicit TSimuPage(TwdMain* main, QWidget* parent = nullptr);
+  // The page works on the shared state of `host`, which outlives it.
+  explicit TSimuPage(IPageHost& host, QWidget* parent = nullptr);
+
+  bool ConfirmLeave(TLeaving how) override;
+  void ClosePage() override;
 
  private:
-  TwdMain* Main;
+  IPageHost& Host;
 };
 
 }  // namespace k2

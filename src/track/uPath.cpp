@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/uSettings.h"
-#include "app/uStream.h"
+#include "base/uSettings.h"
+#include "base/uStream.h"
 #include "geometry/uConstants.h"
 
 namespace k2 {

@@ -1,6 +1,5 @@
 #include "track/uPathDesign.h"
 
-#include <QDir>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -8,10 +7,10 @@
 #include <QTableWidget>
 #include <exception>
 
-#include "app/uFuncProc.h"
-#include "app/uMain.h"
-#include "app/uSettings.h"
-#include "app/uStream.h"
+#include "ui/uFuncProc.h"
+#include "ui/uPageHost.h"
+#include "base/uSettings.h"
+#include "base/uStream.h"
 #include "geometry/uConstants.h"
 #include "track/uPath.h"
 #include "track/uPathParam.h"
@@ -28,39 +27,26 @@ constexpr int DesignSize = 558;     // pixels of imgPathDraw
 constexpr int OverviewSize = 140;   // pixels of imgPathView
 constexpr int DesignSpan = 3000;    // mm across the design view at zoom 1
 constexpr int OverviewSpan = 6000;  // mm across a new overview
-const char* const TrackFilter = "赛道文件(*.kpf)|*.kpf";
-const char* const NewTrackName = "新建赛道.kpf";
-const char* const TrackCaptionPrefix = "Kurvino2 - ";
-
-QString TrackFolder() { return ProgramDir() + QStringLiteral("Path"); }
-QString Filter() { return QtFilter(QString::fromUtf8(TrackFilter)); }
+constexpr TDocumentKind TrackDocument = {
+    "Path",
+    "赛道文件(*.kpf)|*.kpf",
+    "新建赛道.kpf",
+    "Kurvino2 - ",
+    "新建赛道文件失败！",
+    "赛道文件打开错误！",
+    {"新建赛道", "是否继续创建新赛道？"},
+    {"打开赛道", "是否继续打开新赛道？"},
+    {"关闭赛道", "继续关闭？"},
+};
 
 QString PointText(TPointF p) {
   return QStringLiteral("(%1, %2)").arg(RoundHalfEven(p.X)).arg(RoundHalfEven(p.Y));
 }
 
-// Suspends the repainting of both views for the life of the object, then repaints.
-class TViewBatch {
- public:
-  TViewBatch(TRasterView* a, TRasterView* b) : A(a), B(b) {
-    A->BeginUpdate();
-    B->BeginUpdate();
-  }
-  ~TViewBatch() {
-    A->EndUpdate();
-    B->EndUpdate();
-  }
-  TViewBatch(const TViewBatch&) = delete;
-  TViewBatch& operator=(const TViewBatch&) = delete;
-
- private:
-  TRasterView* A;
-  TRasterView* B;
-};
-
 }  // namespace
 
-TPathDesignPage::TPathDesignPage(TwdMain* main, QWidget* parent) : QWidget(parent), Main(main) {
+TPathDesignPage::TPathDesignPage(IPageHost& host, QWidget* parent)
+    : QWidget(parent), Host(host), S(host.State()), Flow(host, TrackDocument, *this) {
   setFixedSize(944, 601);
   BuildControls();
   EnableTrackControls(false);
@@ -184,7 +170,7 @@ void TPathDesignPage::CreateTrack() {
   DrawRaster.fill(DesignBackground);
   ViewRaster = QImage(imgPathView->width(), imgPathView->height(), QImage::Format_ARGB32);
   ViewRaster.fill(OverviewBackground);
-  Main->CurTrack = std::make_unique<TPath>(&DrawRaster, DesignSpan, &ViewRaster, OverviewSpan);
+  S.CurTrack = std::make_unique<TPath>(&DrawRaster, DesignSpan, &ViewRaster, OverviewSpan);
 }
 
 void TPathDesignPage::AddListRow(const TPathElement& e) {
@@ -197,15 +183,15 @@ void TPathDesignPage::AddListRow(const TPathElement& e) {
 }
 
 void TPathDesignPage::ShowPathParam() {
-  const TPath& t = *Main->CurTrack;
+  const TPath& t = *S.CurTrack;
   stxtPathParam->setText(QString::asprintf("道宽：%dmm\n线宽：%dmm\n摩擦系数：%.3f", t.PathWidth,
                                            t.LineWidth, static_cast<double>(t.Miu)));
 }
 
 void TPathDesignPage::ShowZoom() {
   // The magnification is the inverse of the zoom factor.
-  const double zoom = Main->CurTrack->DrawTransform->ZoomFactor;
-  Main->StatusPane(1)->setText(QString::asprintf("%.2fx", 1.0 / zoom));
+  const double zoom = S.CurTrack->DrawTransform->ZoomFactor;
+  Host.SetStatusText(TStatusPane::Zoom, QString::asprintf("%.2fx", 1.0 / zoom));
 }
 
 void TPathDesignPage::UpdateCloseButton() {
@@ -214,14 +200,14 @@ void TPathDesignPage::UpdateCloseButton() {
 
 void TPathDesignPage::MarkEdited() {
   btnSavePath->setEnabled(true);
-  Main->MarkDocModified();
-  Main->ShowCaption(true);
+  S.MarkDocModified();
+  Host.ShowCaption(true);
 }
 
 template <class F>
 void TPathDesignPage::MoveDesignView(F change) {
-  TPath& t = *Main->CurTrack;
-  TViewBatch batch(imgPathDraw, imgPathView);
+  TPath& t = *S.CurTrack;
+  TViewBatch batch({imgPathDraw, imgPathView});
   t.DrawOverviewFrame();  // erases the frame at the old place
   change(*t.DrawTransform);
   t.DrawDesignView(true);
@@ -230,171 +216,128 @@ void TPathDesignPage::MoveDesignView(F change) {
 
 // ---- documents ----------------------------------------------------------------
 
-QString TPathDesignPage::AskSaveFileName() {
-  return Dialogs().SaveFileName(Main, TrackFolder(), Main->CurTrack->FileName, Filter());
+bool TPathDesignPage::HasDocument() const { return S.CurTrack != nullptr; }
+
+QString TPathDesignPage::DocumentFile() const {
+  return S.CurTrack ? S.CurTrack->FileName : QString();
 }
 
-bool TPathDesignPage::SaveForPrompt() {
-  TPath& t = *Main->CurTrack;
-  if (Main->DocIsNew) {
-    const QString file = AskSaveFileName();
-    if (file.isEmpty()) return false;
-    t.FileName = file;
+void TPathDesignPage::SetDocumentFile(const QString& path) {
+  if (S.CurTrack) S.CurTrack->FileName = path;
+}
+
+bool TPathDesignPage::SaveDocument() { return S.CurTrack && S.CurTrack->SaveToFile(); }
+
+void TPathDesignPage::CreateDocument() { CreateTrack(); }
+
+bool TPathDesignPage::LoadDocument(const QString& path) {
+  CreateTrack();
+  S.CurTrack->FileName = path;
+  return S.CurTrack->LoadFromFile();
+}
+
+void TPathDesignPage::ShowNewDocument() {
+  TPath& t = *S.CurTrack;
+  {
+    TViewBatch batch({imgPathDraw, imgPathView});
+    t.DrawOverviewFrame();
+    t.DrawAxes();
   }
-  return t.SaveToFile();
+  ShowPathParam();
+  lvPathDataList->setRowCount(0);
+  EnableTrackControls(true);
+  btnSavePath->setEnabled(true);
+  btnPathDelete->setEnabled(false);
+  btnPathClose->setEnabled(false);
+  CurrentEndPoint = TPointF{};
+  ShowZoom();
 }
 
-bool TPathDesignPage::GuardUnsavedWork(const QString& caption, const QString& question) {
-  if (!Main->DocModified || !Main->CurTrack) return true;
-  return AskToSave(Main, FilePart(Main->CurTrack->FileName), caption, question,
-                   [this] { return SaveForPrompt(); });
+void TPathDesignPage::ShowOpenedDocument() {
+  TPath& t = *S.CurTrack;
+  EnableTrackControls(true);
+  ShowPathParam();
+  lvPathDataList->setRowCount(0);
+  for (const auto& e : t.Elements) AddListRow(*e);
+  CurrentEndPoint = t.LastEndPoint();
+  UpdateCloseButton();
+  btnPathDelete->setEnabled(false);
+  ShowZoom();
+  TViewBatch batch({imgPathDraw, imgPathView});
+  t.FitOverview();
+  t.DrawOverview(true);
+  t.DrawDesignView(true);
 }
 
-void TPathDesignPage::ClosePathPage() {
-  Main->CurTrack.reset();
+void TPathDesignPage::DocumentSaved() { btnSavePath->setEnabled(false); }
+
+void TPathDesignPage::DiscardDocument() { S.CurTrack.reset(); }
+
+void TPathDesignPage::CloseDocument() {
+  S.CurTrack.reset();
   DrawRaster = QImage();
   ViewRaster = QImage();
   imgPathDraw->Refresh();
   imgPathView->Refresh();
   lvPathDataList->setRowCount(0);
   EnableTrackControls(false);
-  Main->CaptionBase = QString::fromUtf8(AppCaption);
-  Main->ShowCaption(false);
   btnSavePath->setEnabled(false);
   stxtPathParam->clear();
-  Main->StatusPane(1)->clear();
+  Host.SetStatusText(TStatusPane::Zoom, QString());
   for (TNumEdit* e : {nedtLineX, nedtLineY, nedtArcX, nedtArcY, nedtSweepAngle}) e->SetValue(0);
   PathDragging = false;
   CurrentEndPoint = TPointF{};
-  Main->MarkDocClosed();
 }
 
-void TPathDesignPage::btnNewPathClick() {
-  if (!GuardUnsavedWork(QStringLiteral("新建赛道"), QStringLiteral("是否继续创建新赛道？"))) return;
-  Main->CurTrack.reset();
-  // New tracks read their defaults from the program folder's settings file.
-  QDir::setCurrent(ProgramDir());
-  try {
-    CreateTrack();
-    TPath& t = *Main->CurTrack;
-    t.FileName = TrackFolder() + QLatin1Char('/') + QString::fromUtf8(NewTrackName);
-    {
-      TViewBatch batch(imgPathDraw, imgPathView);
-      t.DrawOverviewFrame();
-      t.DrawAxes();
-    }
-    ShowPathParam();
-    lvPathDataList->setRowCount(0);
-    EnableTrackControls(true);
-    btnSavePath->setEnabled(true);
-    btnPathDelete->setEnabled(false);
-    btnPathClose->setEnabled(false);
-    Main->MarkDocNew();
-    CurrentEndPoint = TPointF{};
-    Main->CaptionBase = QString::fromUtf8(TrackCaptionPrefix) + QString::fromUtf8(NewTrackName);
-    Main->ShowCaption(true);
-    ShowZoom();
-  } catch (const std::exception&) {
-    ClosePathPage();
-    ErrorBox(Main, QStringLiteral("新建赛道文件失败！"));
-  }
+bool TPathDesignPage::ConfirmLeave(TLeaving how) {
+  if (how == TLeaving::Switch)
+    return Flow.ConfirmUnsaved({"切换页面", "继续切换页面？"}, true);
+  return Flow.ConfirmUnsaved({"退出程序", "继续退出程序？"}, false);
 }
 
-void TPathDesignPage::btnOpenPathClick() {
-  const QString file = Dialogs().OpenFileName(Main, TrackFolder(), Filter());
-  if (file.isEmpty()) return;
-  if (!GuardUnsavedWork(QStringLiteral("打开赛道"), QStringLiteral("是否继续打开新赛道？"))) return;
-  Main->CurTrack.reset();
-  bool loaded = false;
-  try {
-    CreateTrack();
-    Main->CurTrack->FileName = file;
-    loaded = Main->CurTrack->LoadFromFile();
-  } catch (const std::exception&) {
-    loaded = false;
-  }
-  if (!loaded) {
-    ErrorBox(Main, QStringLiteral("赛道文件打开错误！"));
-    ClosePathPage();
-    return;
-  }
-  TPath& t = *Main->CurTrack;
-  EnableTrackControls(true);
-  ShowPathParam();
-  lvPathDataList->setRowCount(0);
-  for (const auto& e : t.Elements) AddListRow(*e);
-  CurrentEndPoint = t.LastEndPoint();
-  Main->CaptionBase = QString::fromUtf8(TrackCaptionPrefix) + FilePart(file);
-  Main->ShowCaption(false);
-  UpdateCloseButton();
-  btnPathDelete->setEnabled(false);
-  Main->MarkDocOpened();
-  ShowZoom();
-  TViewBatch batch(imgPathDraw, imgPathView);
-  t.FitOverview();
-  t.DrawOverview(true);
-  t.DrawDesignView(true);
-}
+void TPathDesignPage::ClosePage() { Flow.CloseWithoutAsking(); }
 
-void TPathDesignPage::btnSavePathClick() {
-  if (!Main->DocModified || !Main->CurTrack) return;
-  TPath& t = *Main->CurTrack;
-  if (Main->DocIsNew) {
-    const QString file = AskSaveFileName();
-    if (file.isEmpty()) return;
-    t.FileName = file;
-  }
-  if (!t.SaveToFile()) {
-    ErrorBox(Main, FilePart(t.FileName) + QStringLiteral("保存失败！"));
-    return;
-  }
-  Main->MarkDocSaved();
-  btnSavePath->setEnabled(false);
-  Main->CaptionBase = QString::fromUtf8(TrackCaptionPrefix) + FilePart(t.FileName);
-  Main->ShowCaption(false);
-}
-
-void TPathDesignPage::btnClosePathClick() {
-  if (!GuardUnsavedWork(QStringLiteral("关闭赛道"), QStringLiteral("继续关闭？"))) return;
-  ClosePathPage();
-}
+void TPathDesignPage::btnNewPathClick() { Flow.New(); }
+void TPathDesignPage::btnOpenPathClick() { Flow.Open(); }
+void TPathDesignPage::btnSavePathClick() { Flow.Save(); }
+void TPathDesignPage::btnClosePathClick() { Flow.Close(); }
 
 // ---- elements -----------------------------------------------------------------
 
 void TPathDesignPage::btnLineClick() {
-  if (!Main->CurTrack) return;
+  if (!S.CurTrack) return;
   QString error;
   auto line = BuildLine(CurrentEndPoint, static_cast<float>(nedtLineX->Value()),
                         static_cast<float>(nedtLineY->Value()), error);
   if (!line) {
-    ErrorBox(Main, error);
+    ErrorBox(Host.Window(), error);
     return;
   }
   CurrentEndPoint = line->EndPoint;
   AddListRow(*line);
   {
-    TViewBatch batch(imgPathDraw, imgPathView);
-    Main->CurTrack->AddLine(std::move(line));
+    TViewBatch batch({imgPathDraw, imgPathView});
+    S.CurTrack->AddLine(std::move(line));
   }
   UpdateCloseButton();
   MarkEdited();
 }
 
 void TPathDesignPage::btnArcClick() {
-  if (!Main->CurTrack) return;
+  if (!S.CurTrack) return;
   QString error;
   auto arc = BuildArc(CurrentEndPoint, static_cast<float>(nedtArcX->Value()),
                       static_cast<float>(nedtArcY->Value()), nedtSweepAngle->IntValue(),
-                      Main->MinPathR, error);
+                      S.MinPathR, error);
   if (!arc) {
-    ErrorBox(Main, error);
+    ErrorBox(Host.Window(), error);
     return;
   }
   CurrentEndPoint = arc->EndPoint;
   AddListRow(*arc);
   {
-    TViewBatch batch(imgPathDraw, imgPathView);
-    Main->CurTrack->AddArc(std::move(arc));
+    TViewBatch batch({imgPathDraw, imgPathView});
+    S.CurTrack->AddArc(std::move(arc));
   }
   UpdateCloseButton();
   MarkEdited();
@@ -402,12 +345,12 @@ void TPathDesignPage::btnArcClick() {
 
 void TPathDesignPage::btnPathCloseClick() {
   // Offered only while the track is open-ended, so the closing line is never empty.
-  if (!Main->CurTrack || PointsEqual(CurrentEndPoint, TPointF{})) return;
+  if (!S.CurTrack || PointsEqual(CurrentEndPoint, TPointF{})) return;
   auto line = BuildCloseLine(CurrentEndPoint);
   AddListRow(*line);
   {
-    TViewBatch batch(imgPathDraw, imgPathView);
-    Main->CurTrack->AddLine(std::move(line));
+    TViewBatch batch({imgPathDraw, imgPathView});
+    S.CurTrack->AddLine(std::move(line));
   }
   CurrentEndPoint = TPointF{};
   btnPathClose->setEnabled(false);
@@ -417,11 +360,11 @@ void TPathDesignPage::btnPathCloseClick() {
 
 void TPathDesignPage::btnPathDeleteClick() {
   const QList<QTableWidgetItem*> selected = lvPathDataList->selectedItems();
-  if (!Main->CurTrack || selected.isEmpty()) return;
+  if (!S.CurTrack || selected.isEmpty()) return;
   const int row = selected.first()->row();
   const QString text = QString::fromUtf8("确定删除NO.%1及之后的赛道元素？").arg(row + 1);
-  if (ConfirmBox(Main, text, QStringLiteral("删除赛道元素")) != QMessageBox::Yes) return;
-  TPath& t = *Main->CurTrack;
+  if (ConfirmBox(Host.Window(), text, QStringLiteral("删除赛道元素")) != QMessageBox::Yes) return;
+  TPath& t = *S.CurTrack;
   // The selected row goes; no other row becomes selected in its place.
   lvPathDataList->setCurrentItem(nullptr);
   lvPathDataList->clearSelection();
@@ -431,7 +374,7 @@ void TPathDesignPage::btnPathDeleteClick() {
   if (t.Elements.empty()) btnPathDelete->setEnabled(false);
   UpdateCloseButton();
   MarkEdited();
-  TViewBatch batch(imgPathDraw, imgPathView);
+  TViewBatch batch({imgPathDraw, imgPathView});
   t.DrawOverview(true);
   t.DrawDesignView(true);
 }
@@ -441,43 +384,43 @@ void TPathDesignPage::lvPathDataListSelectionChanged() {
 }
 
 void TPathDesignPage::btnPathParamClick() {
-  if (!Main->CurTrack) return;
-  TPath& t = *Main->CurTrack;
-  TwdPathParam dialog(Main);
+  if (!S.CurTrack) return;
+  TPath& t = *S.CurTrack;
+  TwdPathParam dialog(Host.Window());
   dialog.setWindowTitle(QStringLiteral("赛道参数"));
   dialog.LoadFromPath(t);
-  if (dialog.exec() != QDialog::Accepted) return;
+  if (Dialogs().ExecDialog(dialog) != QDialog::Accepted) return;
   dialog.StoreToPath(t);
-  Main->MarkDocModified();
+  S.MarkDocModified();
   btnSavePath->setEnabled(true);
   {
-    TViewBatch batch(imgPathDraw, imgPathView);
+    TViewBatch batch({imgPathDraw, imgPathView});
     t.DrawDesignView(true);  // the overview does not show the widths
   }
   ShowPathParam();
-  Main->ShowCaption(true);
+  Host.ShowCaption(true);
 }
 
 // ---- zoom ---------------------------------------------------------------------
 
 void TPathDesignPage::btnZoomInClick() {
-  if (!Main->CurTrack) return;
+  if (!S.CurTrack) return;
   MoveDesignView([](TTransformRect& d) { d.IncreaseZoomFactor(); });
   btnZoomOut->setEnabled(true);
   ShowZoom();
-  if (Main->CurTrack->DrawTransform->ZoomFactor >= 1.5f) btnZoomIn->setEnabled(false);
+  if (S.CurTrack->DrawTransform->ZoomFactor >= 1.5f) btnZoomIn->setEnabled(false);
 }
 
 void TPathDesignPage::btnZoomOutClick() {
-  if (!Main->CurTrack) return;
+  if (!S.CurTrack) return;
   MoveDesignView([](TTransformRect& d) { d.DecreaseZoomFactor(); });
   btnZoomIn->setEnabled(true);
   ShowZoom();
-  if (Main->CurTrack->DrawTransform->ZoomFactor <= 0.5f) btnZoomOut->setEnabled(false);
+  if (S.CurTrack->DrawTransform->ZoomFactor <= 0.5f) btnZoomOut->setEnabled(false);
 }
 
 void TPathDesignPage::btnZoomDefaultClick() {
-  if (!Main->CurTrack) return;
+  if (!S.CurTrack) return;
   MoveDesignView([](TTransformRect& d) { d.ResetZoom(); });
   btnZoomIn->setEnabled(true);
   btnZoomOut->setEnabled(true);
@@ -487,14 +430,14 @@ void TPathDesignPage::btnZoomDefaultClick() {
 // ---- mouse --------------------------------------------------------------------
 
 void TPathDesignPage::imgPathDrawMouseDown(Qt::MouseButton, QPoint pos) {
-  if (!Main->DocOpen || !Main->CurTrack) return;
+  if (!S.DocOpen || !S.CurTrack) return;
   PathDragging = true;
   PathDragLast = MakePointF(static_cast<float>(pos.x()), static_cast<float>(pos.y()));
 }
 
 void TPathDesignPage::imgPathDrawMouseMove(Qt::MouseButtons, QPoint pos) {
-  if (!Main->DocOpen || !Main->CurTrack) return;
-  TPath& t = *Main->CurTrack;
+  if (!S.DocOpen || !S.CurTrack) return;
+  TPath& t = *S.CurTrack;
   if (PathDragging) {
     MoveDesignView([&](TTransformRect& d) {
       d.PanByPixels(RoundHalfEven(PathDragLast.X - pos.x()),
@@ -503,16 +446,16 @@ void TPathDesignPage::imgPathDrawMouseMove(Qt::MouseButtons, QPoint pos) {
     });
     PathDragLast = MakePointF(static_cast<float>(pos.x()), static_cast<float>(pos.y()));
   }
-  Main->StatusPane(0)->setText(PointText(t.DrawTransform->ViewToWorld(TPoint{pos.x(), pos.y()})));
+  Host.SetStatusText(TStatusPane::Info, PointText(t.DrawTransform->ViewToWorld(TPoint{pos.x(), pos.y()})));
 }
 
 void TPathDesignPage::imgPathDrawMouseUp(Qt::MouseButton, QPoint) { PathDragging = false; }
 
-void TPathDesignPage::imgPathDrawMouseLeave() { Main->StatusPane(0)->clear(); }
+void TPathDesignPage::imgPathDrawMouseLeave() { Host.SetStatusText(TStatusPane::Info, QString()); }
 
 void TPathDesignPage::imgPathViewMouseDown(Qt::MouseButton, QPoint pos) {
-  if (!Main->DocOpen || !Main->CurTrack) return;
-  TPath& t = *Main->CurTrack;
+  if (!S.DocOpen || !S.CurTrack) return;
+  TPath& t = *S.CurTrack;
   MoveDesignView([&](TTransformRect& d) {
     const TPointF w = t.ViewTransform->ViewToWorld(TPoint{pos.x(), pos.y()});
     d.SetOffset(MakePointF(-w.X, -w.Y));  // centres the design view on the click

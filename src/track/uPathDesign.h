@@ -2,15 +2,18 @@
 // The track design page: the design view and overview of the current track, the
 // element editors, the element list, zoom, and New/Open/Save/Close of track files.
 //
-// The page works on the shared state of its TwdMain (CurTrack, the document flags,
-// CaptionBase, MinPathR, the status panes); the window outlives the page.  The page
+// The page works on the shared state of its host (CurTrack, the document flags,
+// CaptionBase, MinPathR, the status panes); the host outlives the page.  The page
 // owns the two rasters the current track draws into, so they outlive the track.
+// New, Open, Save and Close go through the shared document flow.
 // Controls carry their names as objectName (btnNewPath, nedtLineX, lvPathDataList...).
 #include <QImage>
 #include <QString>
 #include <QWidget>
 
 #include "geometry/uVector.h"
+#include "ui/uDocumentFlow.h"
+#include "ui/uPageHost.h"
 
 class QLabel;
 class QPushButton;
@@ -18,18 +21,17 @@ class QTableWidget;
 
 namespace k2 {
 
-class TwdMain;
 class TPathElement;
 class TRasterView;
 class TNumEdit;
 class TGroupBox;
 
-class TPathDesignPage : public QWidget {
+class TPathDesignPage : public QWidget, public IPage, private IDocumentPage {
   Q_OBJECT
 
  public:
-  // The page works on the shared state of `main`, which outlives it.
-  explicit TPathDesignPage(TwdMain* main, QWidget* parent = nullptr);
+  // The page works on the shared state of `host`, which outlives it.
+  explicit TPathDesignPage(IPageHost& host, QWidget* parent = nullptr);
   ~TPathDesignPage() override;
 
   // ---- page state ---------------------------------------------------------
@@ -51,19 +53,28 @@ class TPathDesignPage : public QWidget {
   void btnZoomOutClick();
   void btnZoomDefaultClick();
 
-  // ---- used when the page is left ----------------------------------------
-  // The unsaved-work guard: asks about a modified track (caption `caption`, last
-  // question `question`) and saves it when told to.  False when the action stops.
-  bool GuardUnsavedWork(const QString& caption, const QString& question);
+  // ---- leaving the page ----------------------------------------------------
+  // A modified track asks whether to save it first.
+  bool ConfirmLeave(TLeaving how) override;
   // Releases the track and puts the page back into its no-track state.
-  void ClosePathPage();
+  void ClosePage() override;
 
  private:
+  // The track as the document flow sees it.
+  bool HasDocument() const override;
+  QString DocumentFile() const override;
+  void SetDocumentFile(const QString& path) override;
+  bool SaveDocument() override;
+  void CreateDocument() override;
+  bool LoadDocument(const QString& path) override;
+  void ShowNewDocument() override;
+  void ShowOpenedDocument() override;
+  void DocumentSaved() override;
+  void DiscardDocument() override;
+  void CloseDocument() override;
+
   void BuildControls();
   void EnableTrackControls(bool on);
-  bool SaveForPrompt();
-  // Asks for a file name to save the current track under; empty when cancelled.
-  QString AskSaveFileName();
   // Sizes and clears both rasters as for a new track and creates CurTrack on them.
   void CreateTrack();
   void AddListRow(const TPathElement& e);
@@ -83,7 +94,9 @@ class TPathDesignPage : public QWidget {
   void imgPathViewMouseDown(Qt::MouseButton button, QPoint pos);
   void lvPathDataListSelectionChanged();
 
-  TwdMain* Main;
+  IPageHost& Host;
+  TSharedState& S;
+  TDocumentFlow Flow;
   QImage DrawRaster;  // shown by imgPathDraw, drawn into by CurTrack
   QImage ViewRaster;  // shown by imgPathView
 

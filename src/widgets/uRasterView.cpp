@@ -72,4 +72,12 @@ void TRasterView::leaveEvent(QEvent* event) {
   Q_EMIT MouseLeave();
 }
 
+TViewBatch::TViewBatch(std::initializer_list<TRasterView*> views) : Views(views) {
+  for (TRasterView* v : Views) v->BeginUpdate();
+}
+
+TViewBatch::~TViewBatch() {
+  for (TRasterView* v : Views) v->EndUpdate();
+}
+
 }  // namespace k2

@@ -18,6 +18,8 @@
 #include <QImage>
 #include <QPoint>
 #include <QWidget>
+#include <initializer_list>
+#include <vector>
 
 namespace k2 {
 
@@ -62,6 +64,20 @@ class TRasterView : public QWidget {
   QImage Frozen;  // the picture at the outermost BeginUpdate (a shallow copy)
   int UpdateDepth = 0;
   QColor Background;
+};
+
+// A drawing batch: repainting of the views is suspended for the life of the object,
+// and each view is repainted once at its end, in the order given.  The views must
+// outlive the batch.
+class TViewBatch {
+ public:
+  explicit TViewBatch(std::initializer_list<TRasterView*> views);
+  ~TViewBatch();
+  TViewBatch(const TViewBatch&) = delete;
+  TViewBatch& operator=(const TViewBatch&) = delete;
+
+ private:
+  std::vector<TRasterView*> Views;
 };
 
 }  // namespace k2

@@ -16,28 +16,15 @@
 #include <gtest/gtest.h>
 
 #include "app/uAbout.h"
-#include "app/uFuncProc.h"
+#include "ui/uFuncProc.h"
 #include "app/uMain.h"
 #include "app/uOption.h"
-#include "app/uSettings.h"
+#include "base/uSettings.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestSupport.h"
 
 namespace k2 {
 namespace {
-
-// Runs `act` on the modal dialog that the next call opens, once its event loop runs.
-void OnModal(std::function<void(QWidget*)> act) {
-  QTimer::singleShot(0, [act] {
-    QWidget* w = QApplication::activeModalWidget();
-    if (!w) {
-      ADD_FAILURE() << "no modal dialog was shown";
-      QCoreApplication::exit();  // leaves the dialog's loop as well
-      return;
-    }
-    act(w);
-  });
-}
 
 QPushButton* Button(QWidget* w, const char* name) {
   return w->findChild<QPushButton*>(QString::fromLatin1(name));
@@ -66,12 +53,12 @@ class MainStartTest : public MainTest, public ::testing::WithParamInterface<TSta
 TEST_P(MainStartTest, StartsOnTheTrackPageWithTheRulesRead) {
   if (GetParam().File) Dir.WriteSettings(QString::fromLatin1(GetParam().File));
   TwdMain main;
-  EXPECT_EQ(main.MaxSensorCount, GetParam().MaxSensorCount);
-  EXPECT_EQ(main.MinPathR, GetParam().MinPathR);
+  EXPECT_EQ(main.State().MaxSensorCount, GetParam().MaxSensorCount);
+  EXPECT_EQ(main.State().MinPathR, GetParam().MinPathR);
   EXPECT_EQ(main.windowTitle(), QStringLiteral("Kurvino2 "));
-  EXPECT_EQ(main.CaptionBase, QStringLiteral("Kurvino2 "));
-  EXPECT_FALSE(main.DocIsNew || main.DocModified || main.DocOpen);
-  EXPECT_FALSE(main.CurTrack || main.CurCar || main.CurSimu || main.CurReplay);
+  EXPECT_EQ(main.State().CaptionBase, QStringLiteral("Kurvino2 "));
+  EXPECT_FALSE(main.State().DocIsNew || main.State().DocModified || main.State().DocOpen);
+  EXPECT_FALSE(main.State().CurTrack || main.State().CurCar || main.State().CurSimu || main.State().CurReplay);
   EXPECT_EQ(main.CurrentPage(), 0);
   EXPECT_EQ(main.pcMain->currentWidget()->objectName(), QStringLiteral("tabsPathDesign"));
   for (int i = 0; i < 4; ++i) {
@@ -79,8 +66,8 @@ TEST_P(MainStartTest, StartsOnTheTrackPageWithTheRulesRead) {
     ASSERT_TRUE(b) << ButtonNames[i];
     EXPECT_EQ(b->isChecked(), i == 0) << ButtonNames[i];
   }
-  EXPECT_FALSE(main.tmrRun->isActive());
-  EXPECT_EQ(main.tmrRun->interval(), 10);
+  EXPECT_FALSE(main.RunClock().tmrRun->isActive());
+  EXPECT_EQ(main.RunClock().tmrRun->interval(), 10);
   EXPECT_TRUE(Boxes.Boxes.empty());
 }
 
@@ -131,11 +118,11 @@ TEST_F(MainTest, WindowHasItsFixedLayout) {
 
   for (const char* pane : {"pane1", "pane2", "pb1", "rzclcksts1"})
     EXPECT_TRUE(main.statusBar()->findChild<QWidget*>(QString::fromLatin1(pane))) << pane;
-  EXPECT_EQ(main.StatusPane(1)->width(), 50);
+  EXPECT_EQ(main.StatusPane(TStatusPane::Zoom)->width(), 50);
   EXPECT_EQ(main.statusBar()->findChild<QProgressBar*>()->width(), 150);
-  EXPECT_EQ(main.StatusPane(3)->width(), 130);
+  EXPECT_EQ(main.StatusPane(TStatusPane::Clock)->width(), 130);
   EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$"))
-                  .match(main.StatusPane(3)->text())
+                  .match(main.StatusPane(TStatusPane::Clock)->text())
                   .hasMatch());
 }
 
@@ -151,25 +138,25 @@ TEST_F(MainTest, ToolbarShowsTheChosenPage) {
 TEST_F(MainTest, MarkOperationsSetTheDocumentFlags) {
   TwdMain main;
   const struct {
-    void (TwdMain::*Op)();
+    void (TSharedState::*Op)();
     bool Start;  // all three flags before
     bool IsNew, Modified, Open;
   } cases[] = {
-      {&TwdMain::MarkDocClosed, true, false, false, false},
-      {&TwdMain::MarkDocModified, false, false, true, false},
-      {&TwdMain::MarkDocNew, false, true, true, true},
-      {&TwdMain::MarkDocOpened, true, false, false, true},
-      {&TwdMain::MarkDocSaved, true, false, false, true},
-      {&TwdMain::MarkDocSaved, false, false, false, false},
+      {&TSharedState::MarkDocClosed, true, false, false, false},
+      {&TSharedState::MarkDocModified, false, false, true, false},
+      {&TSharedState::MarkDocNew, false, true, true, true},
+      {&TSharedState::MarkDocOpened, true, false, false, true},
+      {&TSharedState::MarkDocSaved, true, false, false, true},
+      {&TSharedState::MarkDocSaved, false, false, false, false},
   };
   for (const auto& c : cases) {
-    main.DocIsNew = main.DocModified = main.DocOpen = c.Start;
-    (main.*c.Op)();
-    EXPECT_EQ(main.DocIsNew, c.IsNew);
-    EXPECT_EQ(main.DocModified, c.Modified);
-    EXPECT_EQ(main.DocOpen, c.Open);
+    main.State().DocIsNew = main.State().DocModified = main.State().DocOpen = c.Start;
+    (main.State().*c.Op)();
+    EXPECT_EQ(main.State().DocIsNew, c.IsNew);
+    EXPECT_EQ(main.State().DocModified, c.Modified);
+    EXPECT_EQ(main.State().DocOpen, c.Open);
   }
-  main.CaptionBase = QStringLiteral("Kurvino2 - a.kpf");
+  main.State().CaptionBase = QStringLiteral("Kurvino2 - a.kpf");
   main.ShowCaption(true);
   EXPECT_EQ(main.windowTitle(), QStringLiteral("Kurvino2 - a.kpf *"));
   main.ShowCaption(false);
@@ -200,7 +187,8 @@ TEST_F(MainTest, HelpOpensTheDocumentOfTheProgramFolder) {
 TEST_F(MainTest, AboutBoxShowsItsThreeTexts) {
   TwdMain main;
   bool shown = false;
-  OnModal([&shown](QWidget* w) {
+  Boxes.AnswerDialog([&shown](QDialog& d) {
+    QWidget* w = &d;
     auto* about = qobject_cast<TwdAboutBox*>(w);
     ASSERT_TRUE(about);
     shown = true;
@@ -222,7 +210,8 @@ TEST_F(MainTest, AboutBoxShowsItsThreeTexts) {
 
 TEST_F(MainTest, RulesAreReadAgainAfterApplyThenCancel) {
   TwdMain main;
-  OnModal([](QWidget* w) {
+  Boxes.AnswerDialog([](QDialog& d) {
+    QWidget* w = &d;
     ASSERT_TRUE(qobject_cast<TwdOption*>(w));
     auto* count = w->findChild<QLineEdit*>(QStringLiteral("nedtRulesSensorCount"));
     count->selectAll();
@@ -231,19 +220,20 @@ TEST_F(MainTest, RulesAreReadAgainAfterApplyThenCancel) {
     Button(w, "btnCancel")->click();
   });
   main.findChild<QAction*>(QStringLiteral("actSetOption"))->trigger();
-  EXPECT_EQ(main.MaxSensorCount, 8);
-  EXPECT_EQ(main.MinPathR, 400);
+  EXPECT_EQ(main.State().MaxSensorCount, 8);
+  EXPECT_EQ(main.State().MinPathR, 400);
 }
 
 TEST_F(MainTest, RulesAreReadAgainWhateverClosesTheOptions) {
   TwdMain main;
-  OnModal([this](QWidget* w) {
+  Boxes.AnswerDialog([this](QDialog& d) {
+    QWidget* w = &d;
     // Another writer changes the file while the dialog is open; Cancel writes nothing.
     Dir.WriteSettings(QStringLiteral("[Rules]\nMinPathR=250\n"));
     Button(w, "btnCancel")->click();
   });
   main.actSetOptionExecute();
-  EXPECT_EQ(main.MinPathR, 250);
+  EXPECT_EQ(main.State().MinPathR, 250);
   EXPECT_EQ(test::ReadFile(Ini()), QByteArray("[Rules]\nMinPathR=250\n"));
   EXPECT_FALSE(main.findChild<TwdOption*>());
 }

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "app/uOption.h"
-#include "app/uSettings.h"
+#include "base/uSettings.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestSupport.h"
 #include "track/uPath.h"

@@ -1,7 +1,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 
-#include "app/uSettings.h"
+#include "base/uSettings.h"
 #include "common/TestSupport.h"
 
 namespace k2 {

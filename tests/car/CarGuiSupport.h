@@ -5,7 +5,7 @@
 #include <QKeyEvent>
 #include <QString>
 
-#include "app/uStream.h"
+#include "base/uStream.h"
 #include "widgets/uNumEdit.h"
 
 namespace k2::test {

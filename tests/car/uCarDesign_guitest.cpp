@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "app/uMain.h"
-#include "app/uSettings.h"
+#include "base/uSettings.h"
 #include "car/CarGuiSupport.h"
 #include "car/uCCDSensorParams.h"
 #include "car/uCar.h"
@@ -80,7 +80,7 @@ class CarPageTest : public ::testing::Test {
   void Click(const char* name) { W<QPushButton>(name)->click(); }
   bool Enabled(const char* name) const { return W<QWidget>(name)->isEnabled(); }
   TNumEdit* Edit(const char* name) const { return W<TNumEdit>(name); }
-  TCar& Car() const { return *Main->CurCar; }
+  TCar& Car() const { return *Main->State().CurCar; }
   QString Title() const { return Main->windowTitle(); }
   QTreeWidget* List() const { return W<QTreeWidget>("vstSensorList"); }
   QImage Drawing() const { return *W<TRasterView>("imgCarDraw")->Image(); }
@@ -128,19 +128,13 @@ class CarPageTest : public ::testing::Test {
   template <class D>
   void WithDialog(const char* button, const std::function<void(D&)>& work) {
     bool seen = false;
-    QTimer::singleShot(0, [&] {
-      D* d = Main->findChild<D*>();
-      if (!d) {
-        if (QWidget* m = QApplication::activeModalWidget()) m->close();
-        return;
-      }
+    Dialogs.AnswerDialogAs<D>([&](D& d) {
       seen = true;
-      work(*d);
-      if (d->isVisible()) d->reject();
+      work(d);
     });
     Click(button);
-    QApplication::processEvents();  // a dialog that never opened must not linger
     EXPECT_TRUE(seen) << button << " opened no dialog";
+
   }
   void AddLight(const TLight& l) {
     W<QComboBox>("cbbSensorKind")->setCurrentIndex(0);
@@ -228,8 +222,8 @@ TEST_F(CarPageTest, WithoutACarOnlyNewAndOpenAreOfferedAndEditsChangeNothing) {
   // A change that reaches a field while no car is open is not an edit.
   Edit("nedtCarLength")->SetValue(500);
   Edit("nedtMotorURated")->SetValue(12);
-  EXPECT_FALSE(Main->CurCar);
-  EXPECT_FALSE(Main->DocModified);
+  EXPECT_FALSE(Main->State().CurCar);
+  EXPECT_FALSE(Main->State().DocModified);
   EXPECT_FALSE(Enabled("btnSaveCar"));
   EXPECT_EQ(Title(), QStringLiteral("Kurvino2 "));
   EXPECT_TRUE(Drawing().isNull());
@@ -264,7 +258,7 @@ TEST_F(CarPageTest, NewShowsTheDefaultCarUnsaved) {
   Click("btnNewCar");
   EXPECT_EQ(Title(), QStringLiteral("Kurvino2 新建赛车.kcf *"));
   EXPECT_EQ(Car().FileName, Dir.Path(QStringLiteral("Car/新建赛车.kcf")));
-  EXPECT_TRUE(Main->DocIsNew && Main->DocModified && Main->DocOpen);
+  EXPECT_TRUE(Main->State().DocIsNew && Main->State().DocModified && Main->State().DocOpen);
   const struct {
     const char* Edit;
     const char* Text;
@@ -309,12 +303,12 @@ TEST_F(CarPageTest, NewAndOpenReadDefaultsFromTheProgramFolder) {
   for (bool open : {false, true}) {
     SCOPED_TRACE(open);
     QDir::setCurrent(elsewhere.Dir());
-    Main->MarkDocSaved();
+    Main->State().MarkDocSaved();
     if (open)
       Open(file);
     else
       Click("btnNewCar");
-    ASSERT_TRUE(Main->CurCar);
+    ASSERT_TRUE(Main->State().CurCar);
     EXPECT_EQ(Car().Ratio, 2.5f);
     EXPECT_EQ(Edit("nedtRatio")->text(), QStringLiteral("2.5000"));
     EXPECT_EQ(Car().Length, open ? 400 : 450);  // an opened car has its file's body
@@ -356,14 +350,14 @@ TEST_F(CarPageTest, TypedParametersReachTheCarAndMarkItModified) {
   ASSERT_EQ(Title(), QStringLiteral("Kurvino2 a.kcf"));
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.Edit) + " " + c.Typed);
-    Main->MarkDocSaved();
+    Main->State().MarkDocSaved();
     Main->ShowCaption(false);
     W<QPushButton>("btnSaveCar")->setEnabled(false);
     QImage& raster = *Page->CarRaster();
     raster.setPixel(0, 0, 0xFF000000);  // a redraw clears it
     TypeAndLeave(Edit(c.Edit), QString::fromLatin1(c.Typed));
     EXPECT_EQ(c.Field(Car()), c.Stored);
-    EXPECT_TRUE(Main->DocModified);
+    EXPECT_TRUE(Main->State().DocModified);
     EXPECT_TRUE(Enabled("btnSaveCar"));
     EXPECT_EQ(Title(), QStringLiteral("Kurvino2 a.kcf *"));
     EXPECT_EQ(raster.pixel(0, 0) == 0xFFFFFFFFu, c.Redraws);
@@ -399,7 +393,7 @@ TEST_F(CarPageTest, OpenReplacesTheValuesAndClearsTheMark) {
   EXPECT_EQ(Edit("nedtCarLength")->text(), QStringLiteral("321"));
   EXPECT_EQ(Car().Length, 321);
   EXPECT_EQ(Title(), QStringLiteral("Kurvino2 three.kcf"));
-  EXPECT_TRUE(Main->DocOpen && !Main->DocModified && !Main->DocIsNew);
+  EXPECT_TRUE(Main->State().DocOpen && !Main->State().DocModified && !Main->State().DocIsNew);
   EXPECT_EQ(Root(0)->text(0), QStringLiteral("光电：3"));
   EXPECT_EQ(Drawing(), FreshDrawing());
   EXPECT_TRUE(Enabled("btnEnterTest"));
@@ -425,15 +419,15 @@ TEST_F(CarPageTest, OpenOfABadFileReportsAndLeavesNoCar) {
     const QString file = Dir.Path(QStringLiteral("Car/") + QLatin1String(c.Name));
     if (!c.Bytes.isEmpty()) test::WriteFile(file, c.Bytes);
     Click("btnNewCar");
-    Main->MarkDocSaved();
+    Main->State().MarkDocSaved();
     Dialogs.AnswerBox(Btn::Ok);
     Open(file);
     ASSERT_EQ(Dialogs.Boxes.size(), 1u);
     EXPECT_EQ(Dialogs.Boxes[0].Text, QStringLiteral("赛车文件加载错误！"));
     EXPECT_EQ(Dialogs.Boxes[0].Title, QStringLiteral("Kurvino2 "));
     EXPECT_EQ(Dialogs.Boxes[0].Icon, QMessageBox::Critical);
-    EXPECT_FALSE(Main->CurCar);
-    EXPECT_FALSE(Main->DocOpen || Main->DocModified || Main->DocIsNew);
+    EXPECT_FALSE(Main->State().CurCar);
+    EXPECT_FALSE(Main->State().DocOpen || Main->State().DocModified || Main->State().DocIsNew);
     EXPECT_FALSE(Enabled("btnCloseCar") || Enabled("btnSaveCar"));
     EXPECT_FALSE(W<TGroupBox>("grpCarBasic")->GroupEnabled());
     EXPECT_EQ(List()->topLevelItemCount(), 0);
@@ -487,7 +481,7 @@ TEST_F(CarPageTest, SensorListShowsRowsHintsAndCounts) {
 }
 
 TEST_F(CarPageTest, AddIsOfferedOnlyBelowTheSensorLimit) {
-  Main->MaxSensorCount = 2;
+  Main->State().MaxSensorCount = 2;
   Click("btnNewCar");
   AddLight({-20, 100, 50, 45});
   EXPECT_TRUE(Enabled("btnAddSensor"));
@@ -534,7 +528,7 @@ TEST_F(CarPageTest, SensorChangesMarkTheCarWithoutTheCaptionMark) {
   Open(WriteThreeLights(QStringLiteral("three.kcf")));
   W<QPushButton>("btnSaveCar")->setEnabled(false);
   AddLight({0, 50, 40, 30, 1, 20});
-  EXPECT_TRUE(Main->DocModified);
+  EXPECT_TRUE(Main->State().DocModified);
   EXPECT_TRUE(Enabled("btnSaveCar"));
   EXPECT_EQ(Title(), QStringLiteral("Kurvino2 three.kcf"));
   ASSERT_EQ(Car().LightSensors.size(), 4u);
@@ -551,7 +545,7 @@ TEST_F(CarPageTest, CancelledAddChangesNothing) {
     d.btnCancel->click();
   });
   EXPECT_EQ(Car().LightSensors.size(), 3u);
-  EXPECT_FALSE(Main->DocModified);
+  EXPECT_FALSE(Main->State().DocModified);
 }
 
 TEST_F(CarPageTest, EditWritesTheDialogBackIntoTheClickedSensor) {
@@ -570,7 +564,7 @@ TEST_F(CarPageTest, EditWritesTheDialogBackIntoTheClickedSensor) {
       TypeAndLeave(d.nedtBeta, QStringLiteral("45"));
       (ok ? d.btnOK : d.btnCancel)->click();
     });
-    EXPECT_EQ(Main->DocModified, ok);
+    EXPECT_EQ(Main->State().DocModified, ok);
     EXPECT_EQ(Car().LightSensors[1]->SenseY, ok ? 250 : 200);
     EXPECT_EQ(Row(0, 1).at(1),
               ok ? QStringLiteral("X: 0, Y: 250") : QStringLiteral("X: 0, Y: 200"));
@@ -608,7 +602,7 @@ TEST_F(CarPageTest, DeclinedDeleteChangesNothing) {
   EXPECT_EQ(Dialogs.Boxes[0].Buttons, Btn::Yes | Btn::No);
   EXPECT_EQ(Car().LightSensors.size(), 3u);
   EXPECT_EQ(PointRows(), rows);
-  EXPECT_FALSE(Main->DocModified);
+  EXPECT_FALSE(Main->State().DocModified);
   EXPECT_EQ(Title(), QStringLiteral("Kurvino2 three.kcf"));
 }
 
@@ -626,7 +620,7 @@ TEST_F(CarPageTest, DeletingTheFirstOfThreePointSensorsRenumbersTheRest) {
   EXPECT_EQ(TSensorTreeList::RowData(Root(0)->child(1))->ListIndex, 1);
   EXPECT_EQ(Car().LightSensors[0]->EffectiveR, 30);
   EXPECT_EQ(W<TGroupBox>("grpCarSensor")->title(), QStringLiteral("传感器：2"));
-  EXPECT_TRUE(Main->DocModified);
+  EXPECT_TRUE(Main->State().DocModified);
   EXPECT_TRUE(Enabled("btnSaveCar"));
   EXPECT_EQ(Title(), QStringLiteral("Kurvino2 three.kcf"));
   EXPECT_FALSE(Enabled("btnEditSensor") || Enabled("btnDeleteSensor"));
@@ -647,7 +641,7 @@ TEST_F(CarPageTest, DeleteWithoutASensorRowAsksToChooseOne) {
   // Edit on a root row does nothing at all.
   Click("btnEditSensor");
   EXPECT_EQ(Dialogs.Boxes.size(), 1u);
-  EXPECT_FALSE(Main->DocModified);
+  EXPECT_FALSE(Main->State().DocModified);
 }
 
 TEST_F(CarPageTest, SavingAnUnchangedCarDoesNothing) {
@@ -674,8 +668,8 @@ TEST_F(CarPageTest, SaveOfANewCarAsksForANameAndAFailureIsReported) {
   EXPECT_EQ(test::ReadFile(file).size(), 84);
   EXPECT_EQ(Title(), QStringLiteral("Kurvino2 mine.kcf"));
   EXPECT_FALSE(Enabled("btnSaveCar"));
-  EXPECT_FALSE(Main->DocModified || Main->DocIsNew);
-  EXPECT_TRUE(Main->DocOpen);
+  EXPECT_FALSE(Main->State().DocModified || Main->State().DocIsNew);
+  EXPECT_TRUE(Main->State().DocOpen);
 
   // A second save of a named car goes to its file without a dialog; a failure is
   // reported with the file's name and leaves the car modified.
@@ -687,7 +681,7 @@ TEST_F(CarPageTest, SaveOfANewCarAsksForANameAndAFailureIsReported) {
   ASSERT_EQ(Dialogs.Boxes.size(), 1u);
   EXPECT_EQ(Dialogs.Boxes[0].Text, QStringLiteral("mine.kcf保存失败！"));
   EXPECT_EQ(Dialogs.FileDialogs.size(), 1u);
-  EXPECT_TRUE(Main->DocModified);
+  EXPECT_TRUE(Main->State().DocModified);
   EXPECT_TRUE(Enabled("btnSaveCar"));
   EXPECT_EQ(Title(), QStringLiteral("Kurvino2 mine.kcf *"));
 }
@@ -729,7 +723,7 @@ TEST_F(CarPageTest, PromptAsksAboutUnsavedChanges) {
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(n++);
-    Main->MarkDocSaved();  // the previous case's car goes without a question
+    Main->State().MarkDocSaved();  // the previous case's car goes without a question
     Dialogs.Boxes.clear();
     Dialogs.FileDialogs.clear();
     Click("btnNewCar");
@@ -758,11 +752,11 @@ TEST_F(CarPageTest, PromptAsksAboutUnsavedChanges) {
     }
     EXPECT_EQ(QFile::exists(saved), c.Save == Works);
     if (!c.Proceeds) {
-      ASSERT_TRUE(Main->CurCar);
+      ASSERT_TRUE(Main->State().CurCar);
       EXPECT_EQ(Car().Width, 111);
-      EXPECT_TRUE(Main->DocModified);
+      EXPECT_TRUE(Main->State().DocModified);
     } else if (c.Action == Close) {
-      EXPECT_FALSE(Main->CurCar);
+      EXPECT_FALSE(Main->State().CurCar);
       EXPECT_EQ(Title(), QStringLiteral("Kurvino2 "));
     } else if (c.Action == New) {
       EXPECT_EQ(Car().Width, 200);
@@ -779,10 +773,10 @@ TEST_F(CarPageTest, CloseEmptiesThePage) {
   ClickRow(0, 0);
   Click("btnCloseCar");
   EXPECT_TRUE(Dialogs.Boxes.empty());
-  EXPECT_FALSE(Main->CurCar);
-  EXPECT_FALSE(Main->DocOpen || Main->DocModified || Main->DocIsNew);
+  EXPECT_FALSE(Main->State().CurCar);
+  EXPECT_FALSE(Main->State().DocOpen || Main->State().DocModified || Main->State().DocIsNew);
   EXPECT_EQ(Title(), QStringLiteral("Kurvino2 "));
-  EXPECT_EQ(Main->CaptionBase, QStringLiteral("Kurvino2 "));
+  EXPECT_EQ(Main->State().CaptionBase, QStringLiteral("Kurvino2 "));
   EXPECT_TRUE(Drawing().isNull());
   EXPECT_EQ(List()->topLevelItemCount(), 0);
   EXPECT_TRUE(Kinds().isEmpty());
@@ -832,7 +826,7 @@ TEST_F(CarPageTest, SavedCarOpensAgainAsItWasLeft) {
 
   Click("btnCloseCar");
   EXPECT_TRUE(Dialogs.Boxes.size() == 1u);  // only the delete question
-  ASSERT_FALSE(Main->CurCar);
+  ASSERT_FALSE(Main->State().CurCar);
   Open(file);
   QStringList reopened;
   for (TNumEdit* e : Page->findChildren<TNumEdit*>()) reopened << e->text();

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/uStream.h"
+#include "base/uStream.h"
 #include "car/uCar.h"
 #include "common/TestSupport.h"
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <ostream>
 
-#include "app/uStream.h"
+#include "base/uStream.h"
 #include "car/uMotor.h"
 #include "common/TestSupport.h"
 

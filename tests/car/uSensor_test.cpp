@@ -4,7 +4,7 @@
 #include <cstring>
 #include <ostream>
 
-#include "app/uStream.h"
+#include "base/uStream.h"
 #include "car/uSensor.h"
 
 namespace k2 {

@@ -51,4 +51,21 @@ bool TScriptedDialogs::OpenDocument(const QString& path) {
   return true;
 }
 
+int TScriptedDialogs::ExecDialog(QDialog& dialog) {
+  DialogTitles.push_back(dialog.windowTitle());
+  dialog.setResult(QDialog::Rejected);
+  if (DialogAnswers.empty()) {
+    ADD_FAILURE() << "unscripted dialog: " << dialog.windowTitle().toStdString();
+    return QDialog::Rejected;
+  }
+  const TDialogWork work = std::move(DialogAnswers.front());
+  DialogAnswers.pop_front();
+  // Shown as exec() would show it, but without an event loop of its own.
+  dialog.show();
+  work(dialog);
+  dialog.hide();
+  return dialog.result();
+}
+
+
 }  // namespace k2::test

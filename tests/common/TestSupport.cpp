@@ -5,7 +5,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 
-#include "app/uSettings.h"
+#include "base/uSettings.h"
 
 namespace k2::test {
 

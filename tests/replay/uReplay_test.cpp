@@ -176,7 +176,7 @@ TEST_F(ReplayTest, ACarWithoutSensorsLeavesTheirViewsAlone) {
   views.Ccd.fill(0xFF654321);
   auto replay = Open(Write(*car, 3), &views);
   EXPECT_TRUE(replay->Readings.empty());
-  EXPECT_TRUE(replay->SensorDots.empty());
+  EXPECT_TRUE(replay->View().SensorDots().empty());
   EXPECT_FALSE(replay->Ccd);
   replay->DrawInitial();
   replay->StepForward();
@@ -192,9 +192,9 @@ TEST_F(ReplayTest, SensorDotsAreLaidOutOnTheReplayStrip) {
   auto car = test::RowCar(1);
   TViews views;
   auto replay = Open(Write(*car, 3), &views);
-  ASSERT_EQ(replay->SensorDots.size(), 1u);
-  EXPECT_FLOAT_EQ(replay->SensorDots[0].X, 338 / 2 - 5);
-  EXPECT_FLOAT_EQ(replay->SensorDots[0].Y, 110 / 2 - 5);
+  ASSERT_EQ(replay->View().SensorDots().size(), 1u);
+  EXPECT_FLOAT_EQ(replay->View().SensorDots()[0].X, 338 / 2 - 5);
+  EXPECT_FLOAT_EQ(replay->View().SensorDots()[0].Y, 110 / 2 - 5);
   replay->SeekIndex(0);  // reading 0: a solid dot
   replay->DrawFrame();
   EXPECT_EQ(views.Sensors.pixel(169, 55), 0xFF006400u);

@@ -5,7 +5,7 @@
 #include <climits>
 #include <cstring>
 
-#include "app/uStream.h"
+#include "base/uStream.h"
 #include "common/TestSupport.h"
 #include "simulation/SimFixtures.h"
 #include "simulation/uRecord.h"

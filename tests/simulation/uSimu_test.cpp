@@ -178,7 +178,7 @@ TEST_F(SimuTest, FailedLoadsLeaveTheEngineNotReady) {
   EXPECT_FALSE(sim->Car->CCDSensor);
   EXPECT_FALSE(sim->Ccd);
   EXPECT_TRUE(sim->Readings.empty());
-  EXPECT_TRUE(sim->SensorDots.empty());
+  EXPECT_TRUE(sim->View().SensorDots().empty());
   EXPECT_TRUE(sim->SensorPoints.empty());
 
   // A track file that cannot be read leaves no elements.
@@ -486,7 +486,7 @@ TEST_F(SimuTest, PrepareDrawsTheStillViewsAndDrawFrameTheRun) {
   EXPECT_EQ(v[1].pixel(0, 0), 0xFFFFFFFFu);
   EXPECT_EQ(v[2].pixel(0, 0), 0xFFFFFFFFu);
   // Readings are 0 right after a car load: solid dots.
-  const TPointF dot = sim->SensorDots[0];
+  const TPointF dot = sim->View().SensorDots()[0];
   EXPECT_EQ(v[2].pixel(static_cast<int>(dot.X) + 5, static_cast<int>(dot.Y) + 5), 0xFF006400u);
   EXPECT_EQ(v[3].pixel(55, 55), 0xFFFFFFFFu);
 

@@ -65,8 +65,8 @@ class PathPageTest : public ::testing::Test {
   }
   QImage Design() const { return *W<TRasterView>("imgPathDraw")->Image(); }
   QImage Overview() const { return *W<TRasterView>("imgPathView")->Image(); }
-  TPath& Track() const { return *Main->CurTrack; }
-  QString Pane(int i) const { return Main->StatusPane(i)->text(); }
+  TPath& Track() const { return *Main->State().CurTrack; }
+  QString Pane(int i) const { return Main->StatusPane(static_cast<TStatusPane>(i))->text(); }
 
   void Mouse(const char* view, QEvent::Type type, QPoint p, Qt::MouseButton b) {
     auto* v = W<TRasterView>(view);
@@ -136,7 +136,7 @@ TEST_F(PathPageTest, NewShowsAnEmptyUnsavedTrack) {
     EXPECT_TRUE(Enabled(name)) << name;
   EXPECT_FALSE(Enabled("btnPathClose"));
   EXPECT_FALSE(Enabled("btnPathDelete"));
-  EXPECT_TRUE(Main->DocIsNew && Main->DocModified && Main->DocOpen);
+  EXPECT_TRUE(Main->State().DocIsNew && Main->State().DocModified && Main->State().DocOpen);
   EXPECT_EQ(W<TRasterView>("imgPathDraw")->cursor().shape(), Qt::SizeAllCursor);
   // Cleared views with the axis glyph and the frame.
   EXPECT_EQ(Design().pixel(279, 279), 0xFFE0E0FFu);
@@ -170,7 +170,7 @@ TEST_F(PathPageTest, OpenOffersToCloseOnlyAnOpenEndedTrack) {
     EXPECT_EQ(Main->windowTitle(), QStringLiteral("Kurvino2 - t.kpf"));
     EXPECT_EQ(Enabled("btnPathClose"), !c.Closed);
     EXPECT_FALSE(Enabled("btnPathDelete"));
-    EXPECT_TRUE(Main->DocOpen && !Main->DocModified && !Main->DocIsNew);
+    EXPECT_TRUE(Main->State().DocOpen && !Main->State().DocModified && !Main->State().DocIsNew);
     ASSERT_EQ(List()->rowCount(), c.Closed ? 4 : 3);
     EXPECT_EQ(Row(0), (QStringList{"1", "直线", "(0, 0)", "(1000, 0)"}));
     EXPECT_EQ(Row(1), (QStringList{"2", "弧", "(1000, 0)", "(1000, 1000)"}));
@@ -194,7 +194,7 @@ TEST_F(PathPageTest, OpenedSampleTracksLookAsRenderTrackDrawsThem) {
     const QString file = samples.filePath(name);
     Dialogs.AnswerFile(file);
     Click("btnOpenPath");
-    ASSERT_TRUE(Main->DocOpen);
+    ASSERT_TRUE(Main->State().DocOpen);
     for (const char* view : {"design", "overview"}) {
       const QString out = Dir.Path(QStringLiteral("%1.png").arg(QLatin1String(view)));
       ASSERT_EQ(QProcess::execute(test::BinDir() + QStringLiteral("/kurvino2-cli"),
@@ -220,8 +220,8 @@ TEST_F(PathPageTest, OpenOfABadFileReportsAndLeavesNoTrack) {
   EXPECT_EQ(Dialogs.Boxes[1].Text, QStringLiteral("赛道文件打开错误！"));
   EXPECT_EQ(Dialogs.Boxes[1].Title, QStringLiteral("Kurvino2 "));
   EXPECT_EQ(Dialogs.Boxes[1].Icon, QMessageBox::Critical);
-  EXPECT_FALSE(Main->CurTrack);
-  EXPECT_FALSE(Main->DocOpen);
+  EXPECT_FALSE(Main->State().CurTrack);
+  EXPECT_FALSE(Main->State().DocOpen);
   EXPECT_FALSE(Enabled("btnClosePath"));
   EXPECT_FALSE(Enabled("btnSavePath"));
   EXPECT_EQ(List()->rowCount(), 0);
@@ -267,7 +267,7 @@ TEST_F(PathPageTest, SavedTrackOpensToTheSamePicture) {
   EXPECT_EQ(Dialogs.FileDialogs[0].Filter, QStringLiteral("赛道文件(*.kpf)"));
   EXPECT_EQ(Main->windowTitle(), QStringLiteral("Kurvino2 - loop.kpf"));
   EXPECT_FALSE(Enabled("btnSavePath"));
-  EXPECT_FALSE(Main->DocModified || Main->DocIsNew);
+  EXPECT_FALSE(Main->State().DocModified || Main->State().DocIsNew);
 
   // The page after editing is re-centred and refitted as an opened track would be.
   Track().DrawTransform->SetOffset(TPointF{});
@@ -279,7 +279,7 @@ TEST_F(PathPageTest, SavedTrackOpensToTheSamePicture) {
   for (int r = 0; r < 6; ++r) rows << Row(r);
 
   Click("btnClosePath");
-  EXPECT_FALSE(Main->CurTrack);
+  EXPECT_FALSE(Main->State().CurTrack);
   EXPECT_TRUE(Dialogs.Boxes.empty());
   Dialogs.AnswerFile(file);
   Click("btnOpenPath");
@@ -297,7 +297,7 @@ TEST_F(PathPageTest, FailedSaveReportsTheFileAndKeepsTheTrackModified) {
   Click("btnSavePath");
   ASSERT_EQ(Dialogs.Boxes.size(), 1u);
   EXPECT_EQ(Dialogs.Boxes[0].Text, QStringLiteral("x.kpf保存失败！"));
-  EXPECT_TRUE(Main->DocModified);
+  EXPECT_TRUE(Main->State().DocModified);
   EXPECT_TRUE(Enabled("btnSavePath"));
   EXPECT_TRUE(Main->windowTitle().endsWith(QStringLiteral(" *")));
 }
@@ -334,7 +334,7 @@ TEST_F(PathPageTest, GuardAsksAboutUnsavedWork) {
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(n++);
-    Main->MarkDocSaved();  // the previous case's track goes without a question
+    Main->State().MarkDocSaved();  // the previous case's track goes without a question
     Dialogs.Boxes.clear();
     Dialogs.FileDialogs.clear();
     NewTrackWithLine();
@@ -360,11 +360,11 @@ TEST_F(PathPageTest, GuardAsksAboutUnsavedWork) {
     }
     EXPECT_EQ(QFile::exists(saved), c.SaveFileChosen);
     if (!c.Proceeds) {
-      ASSERT_TRUE(Main->CurTrack);
+      ASSERT_TRUE(Main->State().CurTrack);
       EXPECT_EQ(List()->rowCount(), 1);
-      EXPECT_TRUE(Main->DocModified);
+      EXPECT_TRUE(Main->State().DocModified);
     } else if (c.Action == Close) {
-      EXPECT_FALSE(Main->CurTrack);
+      EXPECT_FALSE(Main->State().CurTrack);
     } else {
       EXPECT_EQ(List()->rowCount(), 2);  // the other track
     }
@@ -419,7 +419,7 @@ TEST_F(PathPageTest, RejectedElementsShowTheRuleAndChangeNothing) {
   };
   Click("btnNewPath");
   AddLine(1000, 0);
-  Main->MarkDocSaved();  // to see that a rejection does not mark the track modified
+  Main->State().MarkDocSaved();  // to see that a rejection does not mark the track modified
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Message);
     Dialogs.Boxes.clear();
@@ -435,7 +435,7 @@ TEST_F(PathPageTest, RejectedElementsShowTheRuleAndChangeNothing) {
     EXPECT_EQ(Dialogs.Boxes[0].Buttons, QMessageBox::StandardButtons(Btn::Ok));
     EXPECT_EQ(List()->rowCount(), 1);
     EXPECT_EQ(Track().Elements.size(), 1u);
-    EXPECT_FALSE(Main->DocModified);
+    EXPECT_FALSE(Main->State().DocModified);
     EXPECT_EQ(Page->CurrentEndPoint.X, 1000.0f);
     EXPECT_EQ(W<TNumEdit>(c.Arc ? "nedtArcX" : "nedtLineX")->Value(), c.X);
   }
@@ -551,32 +551,27 @@ TEST_F(PathPageTest, MouseDoesNothingWithoutATrack) {
 
 TEST_F(PathPageTest, ParameterDialogChangesTheTrackOnlyWithOk) {
   Click("btnNewPath");
-  Main->MarkDocSaved();
+  Main->State().MarkDocSaved();
   Main->ShowCaption(false);
   const auto run = [&](bool ok) {
-    QTimer::singleShot(0, [&, ok] {
-      auto* d = Main->findChild<TwdPathParam*>();
-      if (!d) {
-        ADD_FAILURE() << "no parameter dialog";
-        if (QWidget* m = QApplication::activeModalWidget()) m->close();
-        return;
-      }
-      EXPECT_EQ(d->windowTitle(), QStringLiteral("赛道参数"));
-      d->nedtPathWidth->SetValue(500);
-      d->nedtMiu->SetValue(0.2);
-      (ok ? d->btnOK : d->btnCancel)->click();
+    Dialogs.AnswerDialogAs<TwdPathParam>([ok](TwdPathParam& d) {
+      EXPECT_EQ(d.windowTitle(), QStringLiteral("赛道参数"));
+      d.nedtPathWidth->SetValue(500);
+      d.nedtMiu->SetValue(0.2);
+      (ok ? d.btnOK : d.btnCancel)->click();
     });
+
     Click("btnPathParam");
   };
   run(false);
   EXPECT_EQ(Track().PathWidth, 300);
-  EXPECT_FALSE(Main->DocModified);
+  EXPECT_FALSE(Main->State().DocModified);
   EXPECT_FALSE(Main->windowTitle().endsWith(QStringLiteral(" *")));
 
   run(true);
   EXPECT_EQ(Track().PathWidth, 500);
   EXPECT_EQ(Track().Miu, 0.2f);
-  EXPECT_TRUE(Main->DocModified);
+  EXPECT_TRUE(Main->State().DocModified);
   EXPECT_TRUE(Enabled("btnSavePath"));
   EXPECT_EQ(Main->windowTitle(), QStringLiteral("Kurvino2 - 新建赛道.kpf *"));
   EXPECT_EQ(W<QLabel>("stxtPathParam")->text(),
@@ -587,14 +582,14 @@ TEST_F(PathPageTest, CloseEmptiesThePage) {
   NewTrackWithLine();
   Dialogs.AnswerBox(Btn::No);
   Click("btnClosePath");
-  EXPECT_FALSE(Main->CurTrack);
+  EXPECT_FALSE(Main->State().CurTrack);
   EXPECT_EQ(Main->windowTitle(), QStringLiteral("Kurvino2 "));
-  EXPECT_EQ(Main->CaptionBase, QStringLiteral("Kurvino2 "));
+  EXPECT_EQ(Main->State().CaptionBase, QStringLiteral("Kurvino2 "));
   EXPECT_TRUE(Pane(1).isEmpty());
   EXPECT_TRUE(W<QLabel>("stxtPathParam")->text().isEmpty());
   EXPECT_EQ(W<TNumEdit>("nedtLineX")->Value(), 0);
   EXPECT_EQ(W<TNumEdit>("nedtLineX")->text(), QStringLiteral("0"));
-  EXPECT_FALSE(Main->DocOpen || Main->DocModified || Main->DocIsNew);
+  EXPECT_FALSE(Main->State().DocOpen || Main->State().DocModified || Main->State().DocIsNew);
   EXPECT_FALSE(Enabled("btnClosePath") || Enabled("btnSavePath") || Enabled("btnLine"));
   EXPECT_FALSE(W<TRasterView>("imgPathDraw")->testAttribute(Qt::WA_SetCursor));
   EXPECT_TRUE(Design().isNull() && Overview().isNull());

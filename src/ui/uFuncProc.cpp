@@ -1,7 +1,8 @@
-#include "app/uFuncProc.h"
+#include "ui/uFuncProc.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFileDialog>
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -51,6 +52,7 @@ class TQtDialogs : public IDialogService {
   bool OpenDocument(const QString& path) override {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
   }
+  int ExecDialog(QDialog& dialog) override { return dialog.exec(); }
 };
 
 TQtDialogs& QtDialogs() {
@@ -98,15 +100,19 @@ QMessageBox::StandardButton ConfirmBox(QWidget* owner, const QString& text, cons
 }
 
 bool AskToSave(QWidget* owner, const QString& name, const QString& caption, const QString& question,
-               const std::function<bool()>& save) {
+               const std::function<TSaveResult()>& save, bool cancelStops) {
   const QString crlf = QString::fromLatin1(CRLF);
   const auto answer =
       AskBox(owner, name + QStringLiteral("未保存。") + crlf + QStringLiteral("是否保存？"),
              caption, true);
   if (answer == QMessageBox::Cancel) return false;
-  if (answer == QMessageBox::No || save()) return true;
+  if (answer == QMessageBox::No) return true;
+  const TSaveResult saved = save();
+  if (saved == TSaveResult::Saved) return true;
+  if (saved == TSaveResult::Cancelled && cancelStops) return false;
   return AskBox(owner, name + QStringLiteral("保存失败！") + crlf + question, caption, false) ==
          QMessageBox::Yes;
 }
+
 
 }  // namespace k2

@@ -1,9 +1,9 @@
 #pragma once
-// Message boxes and file dialogs of the whole program.
+// Message boxes, file dialogs and modal dialogs of the whole program.
 //
-// Every prompt, error message and file dialog goes through the IDialogService that is
-// installed, so that GUI tests can script the answers and check texts, titles, icons
-// and buttons.  The default service shows Qt's real dialogs.  The installed service is
+// Every prompt, error message, file dialog and modal dialog goes through the
+// IDialogService that is installed, so that GUI tests can script the answers and check
+// texts, titles, icons and buttons, and fill a dialog's fields without an event loop.  The default service shows Qt's real dialogs.  The installed service is
 // not owned; whoever installs one removes it (SetDialogService(nullptr)) before
 // destroying it.
 #include <QMessageBox>
@@ -11,6 +11,7 @@
 #include <functional>
 
 class QCoreApplication;
+class QDialog;
 class QWidget;
 
 namespace k2 {
@@ -30,6 +31,9 @@ class IDialogService {
                                const QString& filter) = 0;
   // Hands a document to the desktop's viewer; false when that failed.
   virtual bool OpenDocument(const QString& path) = 0;
+  // Runs a modal dialog of the program (the caller creates it and reads it afterwards);
+  // returns QDialog::Accepted or QDialog::Rejected.
+  virtual int ExecDialog(QDialog& dialog) = 0;
 };
 
 IDialogService& Dialogs();
@@ -50,11 +54,20 @@ QMessageBox::StandardButton ConfirmBox(QWidget* owner, const QString& text, cons
 // translations folder; the translator belongs to `app`.  False when they are missing.
 bool InstallQtTranslations(QCoreApplication& app);
 
-// The unsaved-work prompt of the design pages.  Asks whether to save the document
-// `name` (file name without folder): Cancel stops (false), No goes on (true), Yes calls
-// `save`; when that fails, asks `question` after "保存失败！", and Yes goes on.
+// How a save made for a prompt ended.
+enum class TSaveResult {
+  Saved,
+  Failed,
+  Cancelled,  // the user cancelled the file name dialog
+};
+
+// The unsaved-work prompt.  Asks whether to save the document `name` (file name without
+// folder): Cancel stops (false), No goes on (true), Yes calls `save`.  A failed save
+// asks `question` after "保存失败！", and Yes goes on.  A cancelled file dialog stops
+// when `cancelStops`, and otherwise counts as a failed save.
 bool AskToSave(QWidget* owner, const QString& name, const QString& caption, const QString& question,
-               const std::function<bool()>& save);
+               const std::function<TSaveResult()>& save, bool cancelStops = false);
+
 
 // Line break inside message texts.
 inline const char* const CRLF = "\r\n";

@@ -1,4 +1,4 @@
-#include "app/uSettings.h"
+#include "base/uSettings.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <limits>
 
-#include "app/uStream.h"
+#include "base/uStream.h"
 
 namespace k2 {
 

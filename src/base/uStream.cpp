@@ -1,4 +1,4 @@
-#include "app/uStream.h"
+#include "base/uStream.h"
 
 #include <QFile>
 #include <QFileInfo>
