@@ -6,19 +6,15 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTabWidget>
-#include <QValidator>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <limits>
 
 #include "ui/uFuncProc.h"
 #include "base/uSettings.h"
+#include "widgets/uNumEdit.h"
 
 namespace k2 {
 
@@ -82,48 +78,16 @@ int FieldOfKey(const TSettingKey& k) {
   return -1;
 }
 
-// Lowest and highest value a field keeps.
-double Lowest(const TFieldDef& d) {
-  if (d.Limited) return 0;
-  return IsReal(d) ? -std::numeric_limits<double>::max()
-                   : static_cast<double>(std::numeric_limits<int32_t>::min());
-}
-double Highest(const TFieldDef& d) {
-  if (d.Limited) return d.Maximum;
-  return IsReal(d) ? std::numeric_limits<double>::max()
-                   : static_cast<double>(std::numeric_limits<int32_t>::max());
+// The display format: fixed decimals; a negative zero shows as zero.
+QString DisplayFormat(const TFieldDef& d) {
+  if (!IsReal(d)) return QStringLiteral("0;-0");
+  const QString digits = QStringLiteral("0.") + QString(d.Decimals, QLatin1Char('0'));
+  return digits + QLatin1Char(';') + QLatin1Char('-') + digits;
 }
 
-// The display formats "0;-0", "0.0;-0.0", "0.000;-0.000" and "0.0000;-0.0000": fixed
-// digits, and no negative zero.
-QString FormatValue(const TFieldDef& d, double v) {
-  QString text = QString::number(v, 'f', d.Decimals);
-  if (text.startsWith(QLatin1Char('-')) &&
-      !text.contains(QRegularExpression(QStringLiteral("[1-9]"))))
-    text.remove(0, 1);
-  return text;
-}
-
-// Accepts what can still become a number of the field's kind: digits, a minus sign
-// where negative values are allowed, a decimal point in real fields.
-class TNumberValidator : public QValidator {
- public:
-  TNumberValidator(const TFieldDef& def, QObject* parent)
-      : QValidator(parent),
-        Pattern(QStringLiteral("^%1\\d*%2$")
-                    .arg(def.Limited ? QString() : QStringLiteral("-?"),
-                         IsReal(def) ? QStringLiteral("(\\.\\d*)?") : QString())) {}
-
-  State validate(QString& input, int&) const override {
-    if (!Pattern.match(input).hasMatch()) return Invalid;
-    bool ok = false;
-    input.toDouble(&ok);
-    return ok ? Acceptable : Intermediate;
-  }
-
- private:
-  QRegularExpression Pattern;
-};
+// A field's value may hold more decimals than it shows (a file's 7.46 behind "7.5"),
+// and the user may type them.
+constexpr int TypedDecimals = 15;
 
 }  // namespace
 
@@ -197,14 +161,15 @@ QWidget* TwdOption::BuildPage(int page) {
     if (d.Page != page) continue;
     const int row = n % rows, col = 4 * (n / rows);
     ++n;
-    auto* edit = new QLineEdit(w);
+    auto* edit = new TNumEdit(IsReal(d) ? TNumEdit::TKind::Real : TNumEdit::TKind::Integer, w);
     edit->setObjectName(QString::fromLatin1(d.Name));
-    edit->setAlignment(Qt::AlignRight);
     edit->setFixedWidth(EditWidth);
-    edit->setValidator(new TNumberValidator(d, edit));
+    edit->SetDisplayFormat(DisplayFormat(d));
+    edit->SetTypedDecimals(TypedDecimals);
+    if (d.Limited) edit->SetLimits(0, d.Maximum, true);
     edit->installEventFilter(this);
     connect(edit, &QLineEdit::textEdited, this, &TwdOption::ValueChanged);
-    Fields[static_cast<size_t>(i)].Edit = edit;
+    Fields[static_cast<size_t>(i)] = edit;
     auto* label = new QLabel(QString::fromUtf8(d.Label), w);
     label->setBuddy(edit);
     grid->addWidget(label, row, col, Qt::AlignRight);
@@ -219,28 +184,8 @@ QWidget* TwdOption::BuildPage(int page) {
 
 int TwdOption::FieldIndex(const QObject* edit) const {
   for (int i = 0; i < FieldCount; ++i)
-    if (Fields[static_cast<size_t>(i)].Edit == edit) return i;
+    if (Fields[static_cast<size_t>(i)] == edit) return i;
   return -1;
-}
-
-void TwdOption::SetField(int index, double value) {
-  const TFieldDef& d = FieldDefs[index];
-  TField& f = Fields[static_cast<size_t>(index)];
-  // Integer fields only ever receive whole numbers (the file reader and the
-  // validator see to it), so clamping keeps them whole.
-  f.Value = std::clamp(value, Lowest(d), Highest(d));
-  f.Edit->setText(FormatValue(d, f.Value));
-}
-
-void TwdOption::CommitField(int index) {
-  TField& f = Fields[static_cast<size_t>(index)];
-  const QString text = f.Edit->text();
-  // Untouched text keeps the exact value it shows (a file's 7.45 behind "7.5").
-  if (text == FormatValue(FieldDefs[index], f.Value)) return;
-  bool ok = false;
-  const double v = text.toDouble(&ok);
-  // Text that is not yet a number ("", "-") brings back the previous value.
-  SetField(index, ok && std::isfinite(v) ? v : f.Value);
 }
 
 void TwdOption::FocusNext(int index) {
@@ -260,23 +205,22 @@ void TwdOption::FocusNext(int index) {
       pcOption->setCurrentIndex(2);
       break;
   }
-  QLineEdit* e = Fields[static_cast<size_t>(next)].Edit;
+  TNumEdit* e = Fields[static_cast<size_t>(next)];
   e->setFocus(Qt::TabFocusReason);
   e->selectAll();
 }
 
 bool TwdOption::eventFilter(QObject* watched, QEvent* event) {
+  // Enter moves to the next field, across pages, and stays in the last one; the
+  // field's own Enter (to the next control of any kind) is not wanted here.
   const int index = FieldIndex(watched);
-  if (index >= 0) {
-    if (event->type() == QEvent::FocusOut) {
-      CommitField(index);
-    } else if (event->type() == QEvent::KeyPress) {
-      const int key = static_cast<QKeyEvent*>(event)->key();
-      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        CommitField(index);
-        FocusNext(index);
-        return true;
-      }
+  if (index >= 0 && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      TNumEdit* e = Fields[static_cast<size_t>(index)];
+      e->SetValue(e->Value());  // the text in the display format
+      FocusNext(index);
+      return true;
     }
   }
   return QDialog::eventFilter(watched, event);
@@ -288,26 +232,26 @@ bool TwdOption::LoadSettings() {
     const TFieldDef& d = FieldDefs[i];
     const TSettingKey& k = SettingKey(d.Section, d.Key);
     const QString section = QString::fromLatin1(d.Section), key = QString::fromLatin1(d.Key);
-    SetField(i, k.IsReal ? ini.ReadFloat(section, key, k.DialogDefault)
-                         : ini.ReadInteger(section, key, static_cast<int32_t>(k.DialogDefault)));
+    Fields[static_cast<size_t>(i)]->SetValue(
+        k.IsReal ? ini.ReadFloat(section, key, k.DialogDefault)
+                 : ini.ReadInteger(section, key, static_cast<int32_t>(k.DialogDefault)));
   }
   // A missing file is no failure: the fields show the dialog defaults.
   return ini.Loaded() || !QFileInfo::exists(IniPath);
 }
 
 bool TwdOption::SaveSettings() {
-  for (int i = 0; i < FieldCount; ++i) CommitField(i);
   TIniFile ini(IniPath);
   if (!ini.Loaded() && QFileInfo::exists(IniPath)) return false;
   for (const TSettingKey& k : SettingKeys) {
     const int i = FieldOfKey(k);
     if (i < 0) continue;  // cannot happen: every key of the table has its field
-    const double v = Fields[static_cast<size_t>(i)].Value;
+    const TNumEdit& f = *Fields[static_cast<size_t>(i)];
     const QString section = QString::fromLatin1(k.Section), key = QString::fromLatin1(k.Key);
     if (k.IsReal)
-      ini.WriteFloat(section, key, v);
+      ini.WriteFloat(section, key, f.Value());
     else
-      ini.WriteInteger(section, key, static_cast<int32_t>(v));
+      ini.WriteInteger(section, key, f.IntValue());
   }
   return ini.UpdateFile();
 }

@@ -8,11 +8,12 @@
 #include <QString>
 #include <array>
 
-class QLineEdit;
 class QPushButton;
 class QTabWidget;
 
 namespace k2 {
+
+class TNumEdit;
 
 class TwdOption : public QDialog {
   Q_OBJECT
@@ -38,26 +39,19 @@ class TwdOption : public QDialog {
   const QString& SettingsPath() const { return IniPath; }
 
  protected:
-  // Enter moves to the next field; leaving a field brings its text back into range.
+  // Enter moves to the next field.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // A field's value is kept apart from its text, so that a value read from the file
-  // is written back unchanged even where the display format rounds it.
-  struct TField {
-    QLineEdit* Edit = nullptr;
-    double Value = 0;
-  };
-
   void BuildPages();
   QWidget* BuildPage(int page);
   int FieldIndex(const QObject* edit) const;  // -1 when not a field
-  void SetField(int index, double value);     // clamps and shows the value
-  void CommitField(int index);                // takes the typed text as the value
   void FocusNext(int index);
 
   QString IniPath;
-  std::array<TField, FieldCount> Fields;
+  // The fields in the order of the pages.  A field keeps the value read from the file
+  // apart from its text, so that it is written back unchanged where the display rounds.
+  std::array<TNumEdit*, FieldCount> Fields{};
   QTabWidget* pcOption = nullptr;    // "默认赛道参数", "默认赛车参数", "规则"
   QTabWidget* pcCarParam = nullptr;  // "基本参数", "电机参数", "舵机参数"
   QPushButton* btnOK = nullptr;

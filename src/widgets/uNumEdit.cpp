@@ -104,6 +104,11 @@ void TNumEdit::SetDisplayFormat(const QString& format) {
   setText(FormatValue(Val));
 }
 
+void TNumEdit::SetTypedDecimals(int decimals) {
+  TypedDecimals = decimals;
+  UpdateValidator();
+}
+
 QString TNumEdit::FormatValue(double value) const {
   const QStringList parts = Format.split(QLatin1Char(';'));
   const TSection positive = ParseSection(parts.value(0));
@@ -122,12 +127,14 @@ void TNumEdit::SetLimits(double minimum, double maximum, bool enforced) {
   Enforced = enforced;
   Min = std::min(minimum, maximum);
   Max = std::max(minimum, maximum);
+  UpdateValidator();
   SetValue(Val);
 }
 
 void TNumEdit::ClearLimits() {
   Limited = Enforced = false;
   Min = Max = 0;
+  UpdateValidator();
 }
 
 int32_t TNumEdit::IntValue() const { return RoundHalfEven(Val); }
@@ -183,11 +190,16 @@ void TNumEdit::keyPressEvent(QKeyEvent* event) {
 
 void TNumEdit::UpdateValidator() {
   // Integers: up to ten digits (the 32-bit range is enforced by clamping).  Reals:
-  // up to fifteen whole digits and the decimals the format shows.
-  QString pattern =
-      NumKind == TKind::Integer ? QStringLiteral("-?\\d{0,10}") : QStringLiteral("-?\\d{0,15}");
-  if (NumKind == TKind::Real && MaxDecimals > 0)
-    pattern += QStringLiteral("(\\.\\d{0,%1})?").arg(MaxDecimals);
+  // up to fifteen whole digits and the decimals that can be typed.  A minus sign only
+  // where the value may be negative.
+  const bool negative = !(Limited && Enforced && Min >= 0);
+  QString pattern = QString::fromLatin1(negative ? "-?" : "") +
+                    (NumKind == TKind::Integer ? QStringLiteral("\\d{0,10}")
+                                               : QStringLiteral("\\d{0,15}"));
+  const int decimals = TypedDecimals >= 0 ? TypedDecimals : MaxDecimals;
+  if (NumKind == TKind::Real && decimals > 0)
+    pattern += QStringLiteral("(\\.\\d{0,%1})?").arg(decimals);
+
   auto* old = validator();
   setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), this));
   delete old;

@@ -3,7 +3,9 @@
 //
 // Kind.  Integer edits accept an optional minus sign and digits (values fit in 32
 // bits); Real edits also accept a decimal point ('.', whatever the locale) with at
-// most as many decimals as the display format shows.  Nothing else can be typed.
+// most as many decimals as the display format shows, unless SetTypedDecimals allows
+// more.  The minus sign is refused where enforced limits keep the value from being
+// negative.  Nothing else can be typed.
 //
 // Display format, as in "0;-0", "0.000;-0.000" or "0.0;-0.0": up to three sections
 // separated by ';' for positive, negative and zero values.  In a section '0' is a
@@ -14,11 +16,10 @@
 // Keep literals out of formats of editable fields: the text must stay typeable.
 //
 // Value.  Value() is the number the edit stands for: the last value set by SetValue,
-// or, once the user has typed, the number typed (rounded to the shown decimals, since
-// no more can be typed).  Text that is no number yet ("", "-", ".") leaves the value
-// as it was.  When the edit is left (focus moves away, or Enter) the text is written
-// again in the display format.  Enter also moves the focus to the next control; the
-// edit takes the key itself, so a dialog's default button does not fire on it.
+// or, once the user has typed, the number typed.  Text that is no number yet ("", "-",
+// ".") leaves the value as it was.  When the edit is left (focus moves away, or Enter) the text is
+// written again in the display format.  Enter also moves the focus to the next control; the edit
+// takes the key itself, so a dialog's default button does not fire on it.
 //
 // Limits.  SetLimits(min, max) with enforced = true keeps the value inside [min, max]:
 // a typed number outside is taken as the nearest limit (and shown so when the edit is
@@ -48,6 +49,9 @@ class TNumEdit : public QLineEdit {
   void SetKind(TKind kind);
 
   void SetDisplayFormat(const QString& format);
+  // Decimals a Real edit accepts when typed; -1 (the default): those the format shows.
+  // A field that keeps more precision than it shows may accept more.
+  void SetTypedDecimals(int decimals);
   const QString& DisplayFormat() const { return Format; }
   // The text `value` has in this edit's display format.
   QString FormatValue(double value) const;
@@ -85,6 +89,8 @@ class TNumEdit : public QLineEdit {
   TKind NumKind;
   QString Format;
   int MaxDecimals = 0;
+  int TypedDecimals = -1;
+
   double Val = 0;
   bool Limited = false;
   bool Enforced = false;
