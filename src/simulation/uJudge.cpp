@@ -110,6 +110,7 @@ QString TJudgeModule::DefaultHostPath() {
 }
 
 void TJudgeModule::SetTimeoutMs(int ms) { Timeout = std::max(1, ms); }
+void TJudgeModule::SetStartTimeoutMs(int ms) { StartTimeout = std::max(1, ms); }
 
 QStringList TJudgeModule::OutputLines() const {
   QStringList lines;
@@ -325,7 +326,8 @@ bool TJudgeModule::StartHost() {
   StoreShared(c.EngineAsleep, 0);
   Seq = 0;
   if (!SpawnHost()) return false;
-  const auto deadline = TClock::now() + std::chrono::milliseconds(Timeout);
+  const auto deadline = TClock::now() + std::chrono::milliseconds(StartTimeout);
+
   char reply = 0;
   TPoll p = TPoll::Quiet;
   while ((p = PollHost(deadline, &reply)) == TPoll::Quiet) {

@@ -47,6 +47,9 @@ class TJudgeModule {
   using TOutputSink = std::function<void(const QString& line)>;
 
   static constexpr int DefaultTimeoutMs = 2000;
+  // Starting the host and loading the module (its static initialisers included) may
+  // take far longer than a call on a loaded machine, and is not a call's fault.
+  static constexpr int DefaultStartTimeoutMs = 10000;
   static constexpr int KeptOutputLines = 200;
 
   TJudgeModule();
@@ -93,9 +96,13 @@ class TJudgeModule {
 
   TJudgeFault LastFault() const { return Fault; }
 
-  // How long a load or a call may take before the host is killed; at least 1 ms.
+  // How long a call (Judge, Reset) may take before the host is killed, and how long
+  // the module may take to unload; at least 1 ms.
   void SetTimeoutMs(int ms);
   int TimeoutMs() const { return Timeout; }
+  // How long starting the host and loading the module may take; at least 1 ms.
+  void SetStartTimeoutMs(int ms);
+  int StartTimeoutMs() const { return StartTimeout; }
 
   // Lines the module printed on stdout and stderr (also the host's messages on a
   // failed load), oldest first, the last KeptOutputLines of them, without line ends.
@@ -142,6 +149,8 @@ class TJudgeModule {
   QString HostPathOverride;
   bool Bound = false;
   int Timeout = DefaultTimeoutMs;
+  int StartTimeout = DefaultStartTimeoutMs;
+
   TJudgeFault Fault = TJudgeFault::None;
 
   int MemFd = -1;
