@@ -20,7 +20,9 @@ int32_t CellOf(float v) {
 }
 
 int64_t CellKey(int32_t cx, int32_t cy) {
-  return (static_cast<int64_t>(cx) << 32) ^ static_cast<uint32_t>(cy);
+  // Shifted as unsigned: a negative cell number must not shift a negative value.
+  return static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(cx)) << 32) |
+                              static_cast<uint32_t>(cy));
 }
 
 TPointF PosOf(const TRecordData& r) { return MakePointF(r.PosX, r.PosY); }
