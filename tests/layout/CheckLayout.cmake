@@ -1,0 +1,47 @@
+# Checks the layering of src/ (run by ctest as a script: cmake -DSRC=... -DCORE_UNITS=... -P).
+#
+# Every folder has a rank; a file may include its own folder and folders of a lower
+# rank only, so the include graph between folders has no cycle.  Core units (models,
+# files, rendering, engines) never include the UI folders.
+set(ranks geometry=0 base=1 ui=2 widgets=2 track=3 car=4 simulation=5 replay=6 app=7 cli=7)
+foreach(pair ${ranks})
+  string(REPLACE "=" ";" kv ${pair})
+  list(GET kv 0 name)
+  list(GET kv 1 rank)
+  set(rank_${name} ${rank})
+endforeach()
+
+set(failures "")
+file(GLOB_RECURSE files RELATIVE ${SRC} ${SRC}/*.h ${SRC}/*.cpp)
+foreach(f ${files})
+  string(REGEX MATCH "^[a-z_]+" folder ${f})
+  if(NOT DEFINED rank_${folder})
+    string(APPEND failures "\n  ${f}: folder ${folder} has no rank")
+    continue()
+  endif()
+  file(STRINGS ${SRC}/${f} includes REGEX "^#include \"[a-z_]+/")
+  foreach(line ${includes})
+    string(REGEX REPLACE "^#include \"([a-z_]+)/.*" "\\1" target "${line}")
+    if(target STREQUAL folder)
+      continue()
+    endif()
+    if(NOT DEFINED rank_${target} OR NOT rank_${target} LESS rank_${folder})
+      string(APPEND failures "\n  ${f}: ${folder} may not include ${target}")
+    endif()
+  endforeach()
+endforeach()
+
+foreach(unit ${CORE_UNITS})
+  foreach(ext h cpp)
+    if(EXISTS ${SRC}/${unit}.${ext})
+      file(STRINGS ${SRC}/${unit}.${ext} bad REGEX "^#include [\"<](ui/|widgets/|Qt?Widgets|QWidget|QDialog)")
+      foreach(line ${bad})
+        string(APPEND failures "\n  ${unit}.${ext}: a core unit includes ${line}")
+      endforeach()
+    endif()
+  endforeach()
+endforeach()
+
+if(failures)
+  message(FATAL_ERROR "Layering broken:${failures}")
+endif()
