@@ -7,6 +7,7 @@
 #include <cstring>
 #include <iconv.h>
 
+#include "base/uAssert.h"
 #include "geometry/uConstants.h"
 
 namespace k2 {
@@ -78,6 +79,8 @@ void TStreamWriter::WriteHead(const char* tag, int32_t version) {
 }
 
 bool TStreamReader::Take(void* out, int64_t n) {
+  K2_ASSERT(Pos >= 0 && Pos <= Data.size());
+
   if (Bad || n < 0 || Remaining() < n) {
     Bad = true;
     Pos = Data.size();

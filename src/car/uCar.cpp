@@ -1,5 +1,6 @@
 #include "car/uCar.h"
 
+#include "base/uAssert.h"
 #include "base/uSettings.h"
 #include "base/uStream.h"
 #include "geometry/uConstants.h"
@@ -114,6 +115,9 @@ void TCar::WriteCarRecord(TStreamWriter& s) const {
 }
 
 bool TCar::ReadCarRecord(TStreamReader& s) {
+  // The record's sensors are appended: a car read into must have none yet.
+  K2_ASSERT(LightSensors.empty() && !CCDSensor);
+
   for (int32_t* v :
        {&Weight, &Length, &Width, &WheelBase, &Track, &FrontLength, &WheelD, &WheelWidth})
     *v = s.ReadInt32();

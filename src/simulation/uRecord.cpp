@@ -1,5 +1,6 @@
 #include "simulation/uRecord.h"
 
+#include "base/uAssert.h"
 #include "base/uStream.h"
 #include "car/uCar.h"
 #include "geometry/uConstants.h"
@@ -73,8 +74,10 @@ bool TRecords::LoadFromStream(TStreamReader& s) {
     Clear();
     return false;
   }
+  K2_ASSERT(Count() == n);
   return true;
 }
+
 
 bool BuildRecordFile(const TRecordNames& names, int32_t stepMs, const TPath& track, const TCar& car,
                      const TRecords& records, QByteArray& out, QString& error) {
@@ -96,6 +99,10 @@ bool ReadRecordFile(const QByteArray& bytes, TRecordNames& names, int32_t& stepM
                     TCar& car, TRecords& records) {
   TStreamReader s(bytes);
   if (!s.ReadHead(RecordTag, FileVersion)) return false;
+  // The file replaces whatever the track and car held.
+  track.Clear();
+  car.ClearSensors();
+
   names.Track = FromGbk(s.ReadString());
   names.Car = FromGbk(s.ReadString());
   names.Judge = FromGbk(s.ReadString());
