@@ -21,6 +21,7 @@
 #include "car/uCarDesign.h"
 #include "car/uLightSensorParams.h"
 #include "car/uSensorDesign.h"
+#include "common/PageDriver.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestSupport.h"
 #include "widgets/uGroupBox.h"
@@ -62,23 +63,17 @@ std::unique_ptr<TCCDSensor> MakeCCD() {
   return s;
 }
 
-class CarPageTest : public ::testing::Test {
+// Controls are looked up in the car page only.
+class CarPageTest : public ::testing::Test, protected test::TPageDriver {
  protected:
   CarPageTest() {
     QDir(Dir.Dir()).mkdir(QStringLiteral("Car"));
     Main = std::make_unique<TwdMain>();
     Main->SwitchPage(1);
     Page = Main->CarPage;
+    SetRoot(Page);
   }
 
-  template <class T = QWidget>
-  T* W(const char* name) const {
-    T* w = Page->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-  }
-  void Click(const char* name) { W<QPushButton>(name)->click(); }
-  bool Enabled(const char* name) const { return W<QWidget>(name)->isEnabled(); }
   TNumEdit* Edit(const char* name) const { return W<TNumEdit>(name); }
   TCar& Car() const { return *Main->State().CurCar; }
   QString Title() const { return Main->windowTitle(); }
@@ -134,7 +129,6 @@ class CarPageTest : public ::testing::Test {
     });
     Click(button);
     EXPECT_TRUE(seen) << button << " opened no dialog";
-
   }
   void AddLight(const TLight& l) {
     W<QComboBox>("cbbSensorKind")->setCurrentIndex(0);

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "app/uMain.h"
+#include "common/PageDriver.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestSupport.h"
 #include "geometry/uConstants.h"
@@ -29,22 +30,16 @@ namespace {
 using Btn = QMessageBox::StandardButton;
 const QString CRLF2 = QStringLiteral("\r\n");
 
-class PathPageTest : public ::testing::Test {
+// Controls are looked up in the whole main window.
+class PathPageTest : public ::testing::Test, protected test::TPageDriver {
  protected:
   PathPageTest() {
     QDir(Dir.Dir()).mkdir(QStringLiteral("Path"));
     Main = std::make_unique<TwdMain>();
     Page = Main->PathPage;
+    SetRoot(Main.get());
   }
 
-  template <class T = QWidget>
-  T* W(const char* name) const {
-    T* w = Main->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-  }
-  void Click(const char* name) { W<QPushButton>(name)->click(); }
-  bool Enabled(const char* name) const { return W<QWidget>(name)->isEnabled(); }
   void Set(const char* edit, double v) { W<TNumEdit>(edit)->SetValue(v); }
   void AddLine(double x, double y) {
     Set("nedtLineX", x);
