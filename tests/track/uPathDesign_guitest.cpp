@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -13,6 +12,7 @@
 #include <memory>
 
 #include "app/uMain.h"
+#include "cli/CliTestSupport.h"
 #include "common/PageDriver.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestSupport.h"
@@ -192,10 +192,10 @@ TEST_F(PathPageTest, OpenedSampleTracksLookAsRenderTrackDrawsThem) {
     ASSERT_TRUE(Main->State().DocOpen);
     for (const char* view : {"design", "overview"}) {
       const QString out = Dir.Path(QStringLiteral("%1.png").arg(QLatin1String(view)));
-      ASSERT_EQ(QProcess::execute(test::BinDir() + QStringLiteral("/kurvino2-cli"),
-                                  {QStringLiteral("render-track"), file, out,
-                                   QStringLiteral("--view"), QLatin1String(view)}),
-                0);
+      const clitest::TCliResult r =
+          clitest::RunCli({QStringLiteral("render-track"), file, out, QStringLiteral("--view"),
+                           QLatin1String(view)});
+      ASSERT_EQ(r.Code, 0) << r.Err.toStdString();
       const QImage drawn = QImage(out).convertToFormat(QImage::Format_ARGB32);
       EXPECT_EQ(drawn, QLatin1String(view) == QLatin1String("design") ? Design() : Overview())
           << view;
