@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TStartCase{"CountNotANumber", "[Rules]\nMaxSensorCount=abc\nMinPathR=300\n",
                                  16, 300},
                       TStartCase{"RadiusNotANumber", "[Rules]\nMinPathR=abc\n", 16, 400}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST_F(MainTest, WindowHasItsFixedLayout) {
   TwdMain main;

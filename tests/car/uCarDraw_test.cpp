@@ -82,6 +82,7 @@ TEST_F(CarDrawTest, DefaultCarFacingUp) {
 }
 
 struct THeadingCase {
+  const char* Name;
   float Heading;
   int FrontX, RearX;
 };
@@ -107,8 +108,9 @@ TEST_P(CarDrawHeading, FrontPointsWhereTheHeadingSays) {
 
 // The axle at x = 150 -+ 26 (front) and 150 +- 12 (rear) covers the two columns around it.
 INSTANTIATE_TEST_SUITE_P(Cases, CarDrawHeading,
-                         ::testing::Values(THeadingCase{90, 123, 161},
-                                           THeadingCase{-90, 175, 137}));
+                         ::testing::Values(THeadingCase{"Heading90", 90, 123, 161},
+                                           THeadingCase{"HeadingMinus90", -90, 175, 137}),
+                         test::TCaseName());
 
 TEST_F(CarDrawTest, FrontWheelsTurnLeftWithPositiveSteering) {
   // Up and left of the front right wheel's centre (180, 124), mostly covered only when

@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
         TUsageCase{"BuildWithOneArgument",
                    {QStringLiteral("build"), QStringLiteral("a.json")},
                    "build takes IN.json and OUT"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 }  // namespace
 }  // namespace k2::clitest

@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
         TLoadCase{"ModuleWithoutReset", "", "", "noreset", "决策文件加载错误！", ""},
         TLoadCase{"NotALibrary", "", "", "car.so", "决策文件加载错误！", ""},
         TLoadCase{"ResetFails", "", "", "faulty", "决策文件加载错误！", "K2_RESET_FAULT=1"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST_F(CliRunTest, BadOptionsExitWithTwo) {
   const QStringList cases[] = {
@@ -192,7 +192,8 @@ TEST_P(CliJudgeFaultTest, ExitsWithThreeKeepingTheStepsBefore) {
   EXPECT_EQ(Dump(File("run.krf"))["Records"].toArray().size(), 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, CliJudgeFaultTest, ::testing::Values("segv", "hang"));
+INSTANTIATE_TEST_SUITE_P(Faults, CliJudgeFaultTest, ::testing::Values("segv", "hang"),
+                         test::TCaseName());
 
 TEST_F(CliRunTest, RenderFrameDrawsARecordedStep) {
   ASSERT_EQ(Run(Module("follower"), {"--steps", "100", "--out", File("run.krf")}).Code, 0);

@@ -180,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
         TRejectCase{"SweepBeyondAFullCircle", "[{\"Arc\":[0,500,361]}]", "-360 and 360"},
         TRejectCase{"CloseAtTheOrigin", "[{\"Close\":true}]", "already ends at the origin"},
         TRejectCase{"UnknownAction", "[{\"Spiral\":[1,2]}]", "expected"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST_F(CliTrackTest, SettingsSupplyTheRuleAndTheDefaults) {
   const QString in = WriteJson("tight.json",
@@ -245,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
         TBadInputCase{
             "TightArc",
             "{\"type\":\"track\",\"Design\":[{\"Line\":[1000,0]},{\"Arc\":[1000,300,90]}]}"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST_F(CliTrackTest, UnwritableOutIsReportedByName) {
   const QString in = WriteJson("ok.json", "{\"type\":\"track\",\"Elements\":[]}");
@@ -287,7 +287,7 @@ INSTANTIATE_TEST_SUITE_P(
         TBadFileCase{
             "CountCannotFit",
             [](const QByteArray& b) { return QByteArray(b).replace(44, 4, test::LE32(1000)); }}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST_F(CliTrackTest, DumpOfAMissingFileNamesIt) {
   const QString missing = Path("none.kpf");

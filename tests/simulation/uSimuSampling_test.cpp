@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TReadingCase{"ContinuousBeyondTheRadius", 1, 100, {1100.5f, 0}, 255},
                       TReadingCase{"ZeroRadiusOnTheLine", 1, 0, {1000, 0}, 0},
                       TReadingCase{"ZeroRadiusOffTheLine", 1, 0, {1000.5f, 0}, 255}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST(Readings, AtAJointTheNearerElementDecidesInEitherOrder) {
   test::TTempDir dir;
@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
                                300,
                                110,
                                {{5, 5}, {5, 95}, {285, 50}}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST(SensorDots, BoundsTakeTheExtremesAndAreZeroWithoutSensors) {
   test::TTempDir dir;
@@ -312,7 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {20, 30}},
         TCcdCase{
             "Heading180", 180, {0, 175}, {-50, -5000}, {-50, 5000}, false, {60, 30}, {20, 30}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST(CcdCamera, AnArcIsDrawnAlongItsSweptPart) {
   test::TTempDir dir;

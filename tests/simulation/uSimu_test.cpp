@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
                       THeadingCase{"ArcCounterClockwiseFromBelow", {ArcAround(0, 500, 90)}, -90},
                       THeadingCase{"ArcClockwiseFromBelow", {ArcAround(0, 500, -90)}, -270},
                       THeadingCase{"ArcCounterClockwiseFromTheLeft", {ArcAround(500, 0, 90)}, 180}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST_F(SimuTest, ATrackWithoutElementsIsNotLoadedAndTheCarFacesUp) {
   auto car = test::RowCar(1);
@@ -232,7 +232,7 @@ INSTANTIATE_TEST_SUITE_P(Angles, TurnTest,
                          ::testing::Values(TTurnCase{"Straight", 0},
                                            TTurnCase{"ServoAfterReset", 40.0f / 65535},
                                            TTurnCase{"Left30", 30}, TTurnCase{"Right30", -30}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         test::TCaseName());
 
 TEST(Turn, ThirtyDegreesOnA190MmWheelBase) {
   test::TTempDir dir;
@@ -360,7 +360,7 @@ INSTANTIATE_TEST_SUITE_P(Cars, EngineArgumentTest,
                                            TArgumentCase{"CcdWithoutProjectionIsWhite", 2, 1,
                                                          "2:510"},
                                            TArgumentCase{"CcdOnTheLine", 0, 2, "0:null"}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         test::TCaseName());
 
 TEST_F(SimuTest, ABadModuleFailsToLoadAndReleasesTheOneBefore) {
   auto car = test::RowCar(2);
@@ -412,7 +412,7 @@ TEST_P(EngineFaultTest, TheStepFailsAndTheNextCallStartsAfreshWithoutReset) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, EngineFaultTest,
-                         ::testing::Values("segv", "abort", "exit", "hang"));
+                         ::testing::Values("segv", "abort", "exit", "hang"), test::TCaseName());
 
 TEST_F(SimuTest, ResetIsCalledWhenARunIsResetWithAModuleBound) {
   qputenv("K2_FAULT_AT", "0");  // never fails
