@@ -24,6 +24,7 @@
 #include "common/PageDriver.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestSupport.h"
+#include "simulation/uRunView.h"
 #include "widgets/uGroupBox.h"
 #include "widgets/uNumEdit.h"
 #include "widgets/uRasterView.h"
@@ -98,7 +99,7 @@ class CarPageTest : public ::testing::Test, protected test::TPageDriver {
   }
   // The car as RedrawCar draws it: white, then the car.
   QImage FreshDrawing() const {
-    QImage img(300, 300, QImage::Format_ARGB32);
+    QImage img = MakeViewRaster(CarTestMainSize);
     img.fill(0xFFFFFFFF);
     QImage* shown = Car().DrawImage;
     Car().DrawImage = &img;
@@ -160,7 +161,7 @@ class CarPageTest : public ::testing::Test, protected test::TPageDriver {
 
   // A car file written directly through the model.
   QString WriteCar(const QString& name, const std::function<void(TCar&)>& build) {
-    TCar car(nullptr, 1500);
+    TCar car(nullptr, CarTestMainSpan);
     build(car);
     car.FileName = Dir.Path(QStringLiteral("Car/") + name);
     EXPECT_TRUE(car.SaveToFile());

@@ -11,6 +11,7 @@
 #include "common/TestSupport.h"
 #include "geometry/uConstants.h"
 #include "simulation/SimFixtures.h"
+#include "simulation/uRunView.h"
 #include "simulation/uSimu.h"
 
 namespace k2 {
@@ -447,9 +448,8 @@ TEST_F(SimuTest, AFailingResetReleasesTheModule) {
 
 // Four views at the simulation page's sizes.
 struct TViews {
-  QImage Images[4] = {
-      QImage(430, 430, QImage::Format_ARGB32), QImage(150, 150, QImage::Format_ARGB32),
-      QImage(300, 110, QImage::Format_ARGB32), QImage(110, 110, QImage::Format_ARGB32)};
+  QImage Images[4] = {MakeViewRaster(SimuMainViewSize), MakeViewRaster(RunOverviewSize),
+                      MakeViewRaster(SimuSensorsSize), MakeViewRaster(RunCcdSize)};
 };
 
 TEST_F(SimuTest, SameInputsGiveTheSameRecordWithOrWithoutViewsAndWhateverTheGearRatio) {
@@ -500,7 +500,7 @@ TEST_F(SimuTest, PrepareDrawsTheStillViewsAndDrawFrameTheRun) {
   EXPECT_EQ(v[3].pixel(10, 20), 0xFFFFFFFFu);
   // The trail runs down from the car, which is at the centre of the main view.
   int trail = 0;
-  for (int y = 280; y < 430; ++y) {
+  for (int y = 280; y < SimuMainViewSize.Height; ++y) {
     const QRgb p = v[0].pixel(215, y);
     trail += qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60;
   }
