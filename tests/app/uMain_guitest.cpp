@@ -20,15 +20,12 @@
 #include "app/uMain.h"
 #include "app/uOption.h"
 #include "base/uSettings.h"
+#include "common/PageDriver.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestSupport.h"
 
 namespace k2 {
 namespace {
-
-QPushButton* Button(QWidget* w, const char* name) {
-  return w->findChild<QPushButton*>(QString::fromLatin1(name));
-}
 
 const char* const ButtonNames[4] = {"tlbtnPathDesign", "tlbtnCarDesign", "tlbtnSimu",
                                     "tlbtnReplay"};
@@ -58,11 +55,13 @@ TEST_P(MainStartTest, StartsOnTheTrackPageWithTheRulesRead) {
   EXPECT_EQ(main.windowTitle(), QStringLiteral("Kurvino2 "));
   EXPECT_EQ(main.State().CaptionBase, QStringLiteral("Kurvino2 "));
   EXPECT_FALSE(main.State().DocIsNew || main.State().DocModified || main.State().DocOpen);
-  EXPECT_FALSE(main.State().CurTrack || main.State().CurCar || main.State().CurSimu || main.State().CurReplay);
+  EXPECT_FALSE(main.State().CurTrack || main.State().CurCar || main.State().CurSimu ||
+               main.State().CurReplay);
   EXPECT_EQ(main.CurrentPage(), 0);
   EXPECT_EQ(main.pcMain->currentWidget()->objectName(), QStringLiteral("tabsPathDesign"));
+  const test::TPageDriver ui(&main);
   for (int i = 0; i < 4; ++i) {
-    auto* b = main.findChild<QToolButton*>(QString::fromLatin1(ButtonNames[i]));
+    auto* b = ui.W<QToolButton>(ButtonNames[i]);
     ASSERT_TRUE(b) << ButtonNames[i];
     EXPECT_EQ(b->isChecked(), i == 0) << ButtonNames[i];
   }
@@ -78,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TStartCase{"CountNotANumber", "[Rules]\nMaxSensorCount=abc\nMinPathR=300\n",
                                  16, 300},
                       TStartCase{"RadiusNotANumber", "[Rules]\nMinPathR=abc\n", 16, 400}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST_F(MainTest, WindowHasItsFixedLayout) {
   TwdMain main;
@@ -86,7 +85,8 @@ TEST_F(MainTest, WindowHasItsFixedLayout) {
   EXPECT_EQ(main.width(), 944);
   EXPECT_EQ(main.height() - main.menuBar()->sizeHint().height(), 664);
   EXPECT_FALSE(main.windowFlags() & Qt::WindowMaximizeButtonHint);
-  auto* bar = main.findChild<QToolBar*>(QStringLiteral("mainToolbar"));
+  const test::TPageDriver ui(&main);
+  auto* bar = ui.W<QToolBar>("mainToolbar");
   ASSERT_TRUE(bar);
   EXPECT_EQ(bar->height(), 44);
   EXPECT_EQ(bar->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
@@ -107,7 +107,7 @@ TEST_F(MainTest, WindowHasItsFixedLayout) {
                  {"actHelp", "帮助"},
                  {"actAbout", "关于 (&A)"}};
   for (const auto& a : actions) {
-    auto* act = main.findChild<QAction*>(QString::fromLatin1(a.Name));
+    auto* act = ui.W<QAction>(a.Name);
     ASSERT_TRUE(act) << a.Name;
     EXPECT_EQ(act->text(), QString::fromUtf8(a.Text));
   }
@@ -166,7 +166,7 @@ TEST_F(MainTest, MarkOperationsSetTheDocumentFlags) {
 TEST_F(MainTest, MissingHelpIsReported) {
   TwdMain main;
   Boxes.AnswerBox(QMessageBox::Ok);
-  main.findChild<QAction*>(QStringLiteral("actHelp"))->trigger();
+  test::TPageDriver(&main).W<QAction>("actHelp")->trigger();
   ASSERT_EQ(Boxes.Boxes.size(), 1u);
   EXPECT_EQ(Boxes.Boxes[0].Text, QStringLiteral("帮助文档不存在！"));
   EXPECT_EQ(Boxes.Boxes[0].Title, QStringLiteral("Kurvino2 "));
@@ -213,13 +213,14 @@ TEST_F(MainTest, RulesAreReadAgainAfterApplyThenCancel) {
   Boxes.AnswerDialog([](QDialog& d) {
     QWidget* w = &d;
     ASSERT_TRUE(qobject_cast<TwdOption*>(w));
-    auto* count = w->findChild<QLineEdit*>(QStringLiteral("nedtRulesSensorCount"));
+    const test::TPageDriver options(w);
+    auto* count = options.W<QLineEdit>("nedtRulesSensorCount");
     count->selectAll();
     QTest::keyClicks(count, QStringLiteral("8"));
-    Button(w, "btnApply")->click();
-    Button(w, "btnCancel")->click();
+    options.Click("btnApply");
+    options.Click("btnCancel");
   });
-  main.findChild<QAction*>(QStringLiteral("actSetOption"))->trigger();
+  test::TPageDriver(&main).W<QAction>("actSetOption")->trigger();
   EXPECT_EQ(main.State().MaxSensorCount, 8);
   EXPECT_EQ(main.State().MinPathR, 400);
 }
@@ -230,7 +231,7 @@ TEST_F(MainTest, RulesAreReadAgainWhateverClosesTheOptions) {
     QWidget* w = &d;
     // Another writer changes the file while the dialog is open; Cancel writes nothing.
     Dir.WriteSettings(QStringLiteral("[Rules]\nMinPathR=250\n"));
-    Button(w, "btnCancel")->click();
+    test::TPageDriver(w).Click("btnCancel");
   });
   main.actSetOptionExecute();
   EXPECT_EQ(main.State().MinPathR, 250);
@@ -241,7 +242,7 @@ TEST_F(MainTest, RulesAreReadAgainWhateverClosesTheOptions) {
 TEST_F(MainTest, ExitClosesTheWindow) {
   TwdMain main;
   main.show();
-  main.findChild<QAction*>(QStringLiteral("actExit"))->trigger();
+  test::TPageDriver(&main).W<QAction>("actExit")->trigger();
   EXPECT_FALSE(main.isVisible());
 }
 

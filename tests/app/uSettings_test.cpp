@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
         TReadCase{"RealText", "[M]\nURated=abc\n", "M", "URated", true, 3, 3},
         TReadCase{"RealNotFinite", "[M]\nURated=inf\n", "M", "URated", true, 3, 3},
         TReadCase{"RealHex", "[M]\nURated=0x10\n", "M", "URated", true, 3, 3}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 // ---- writing ------------------------------------------------------------------------
 
@@ -217,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TRulesCase{"Both", "[Rules]\nMaxSensorCount=8\nMinPathR=250\n", 8, 250},
                       TRulesCase{"CountNotANumber", "[Rules]\nMaxSensorCount=abc\n", 16, 400},
                       TRulesCase{"RadiusNotANumber", "[Rules]\nMinPathR=abc\n", 16, 400}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 }  // namespace
 }  // namespace k2

@@ -6,8 +6,10 @@
 #include "car/CarGuiSupport.h"
 #include "car/uCCDSensorParams.h"
 #include "car/uSensor.h"
+#include "common/PageDriver.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestSupport.h"
+#include "widgets/uNumEdit.h"
 
 namespace k2 {
 namespace {

@@ -21,8 +21,10 @@
 #include "car/uCarDesign.h"
 #include "car/uLightSensorParams.h"
 #include "car/uSensorDesign.h"
+#include "common/PageDriver.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestSupport.h"
+#include "simulation/uRunView.h"
 #include "widgets/uGroupBox.h"
 #include "widgets/uNumEdit.h"
 #include "widgets/uRasterView.h"
@@ -62,23 +64,17 @@ std::unique_ptr<TCCDSensor> MakeCCD() {
   return s;
 }
 
-class CarPageTest : public ::testing::Test {
+// Controls are looked up in the car page only.
+class CarPageTest : public ::testing::Test, protected test::TPageDriver {
  protected:
   CarPageTest() {
     QDir(Dir.Dir()).mkdir(QStringLiteral("Car"));
     Main = std::make_unique<TwdMain>();
     Main->SwitchPage(1);
     Page = Main->CarPage;
+    SetRoot(Page);
   }
 
-  template <class T = QWidget>
-  T* W(const char* name) const {
-    T* w = Page->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-  }
-  void Click(const char* name) { W<QPushButton>(name)->click(); }
-  bool Enabled(const char* name) const { return W<QWidget>(name)->isEnabled(); }
   TNumEdit* Edit(const char* name) const { return W<TNumEdit>(name); }
   TCar& Car() const { return *Main->State().CurCar; }
   QString Title() const { return Main->windowTitle(); }
@@ -103,7 +99,7 @@ class CarPageTest : public ::testing::Test {
   }
   // The car as RedrawCar draws it: white, then the car.
   QImage FreshDrawing() const {
-    QImage img(300, 300, QImage::Format_ARGB32);
+    QImage img = MakeViewRaster(CarTestMainSize);
     img.fill(0xFFFFFFFF);
     QImage* shown = Car().DrawImage;
     Car().DrawImage = &img;
@@ -134,7 +130,6 @@ class CarPageTest : public ::testing::Test {
     });
     Click(button);
     EXPECT_TRUE(seen) << button << " opened no dialog";
-
   }
   void AddLight(const TLight& l) {
     W<QComboBox>("cbbSensorKind")->setCurrentIndex(0);
@@ -166,7 +161,7 @@ class CarPageTest : public ::testing::Test {
 
   // A car file written directly through the model.
   QString WriteCar(const QString& name, const std::function<void(TCar&)>& build) {
-    TCar car(nullptr, 1500);
+    TCar car(nullptr, CarTestMainSpan);
     build(car);
     car.FileName = Dir.Path(QStringLiteral("Car/") + name);
     EXPECT_TRUE(car.SaveToFile());

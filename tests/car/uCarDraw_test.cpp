@@ -6,6 +6,7 @@
 
 #include "car/uCar.h"
 #include "common/TestSupport.h"
+#include "simulation/uRunView.h"
 
 namespace k2 {
 namespace {
@@ -40,7 +41,7 @@ struct TProbe {
 // The car page's view: 300 x 300 pixels over 1500 mm, cleared to opaque white.
 class CarDrawTest : public ::testing::Test {
  protected:
-  CarDrawTest() : View(300, 300, QImage::Format_ARGB32), Car(&View, 1500) { Clear(); }
+  CarDrawTest() : View(MakeViewRaster(CarTestMainSize)), Car(&View, CarTestMainSpan) { Clear(); }
   void Clear() { View.fill(0xFFFFFFFF); }
   void Expect(std::initializer_list<TProbe> probes) const {
     for (const TProbe& p : probes) EXPECT_TRUE(PixelIs(View, p.X, p.Y, p.Want));
@@ -82,6 +83,7 @@ TEST_F(CarDrawTest, DefaultCarFacingUp) {
 }
 
 struct THeadingCase {
+  const char* Name;
   float Heading;
   int FrontX, RearX;
 };
@@ -107,8 +109,9 @@ TEST_P(CarDrawHeading, FrontPointsWhereTheHeadingSays) {
 
 // The axle at x = 150 -+ 26 (front) and 150 +- 12 (rear) covers the two columns around it.
 INSTANTIATE_TEST_SUITE_P(Cases, CarDrawHeading,
-                         ::testing::Values(THeadingCase{90, 123, 161},
-                                           THeadingCase{-90, 175, 137}));
+                         ::testing::Values(THeadingCase{"Heading90", 90, 123, 161},
+                                           THeadingCase{"HeadingMinus90", -90, 175, 137}),
+                         test::TCaseName());
 
 TEST_F(CarDrawTest, FrontWheelsTurnLeftWithPositiveSteering) {
   // Up and left of the front right wheel's centre (180, 124), mostly covered only when
@@ -168,7 +171,7 @@ TEST_F(CarDrawTest, DrawingTwiceBlendsTwice) {
 
 TEST(CarDraw, WithoutARasterNothingIsDrawn) {
   test::TTempDir dir;
-  TCar car(nullptr, 1500);
+  TCar car(nullptr, CarTestMainSpan);
   car.Draw();
   SUCCEED();
 }

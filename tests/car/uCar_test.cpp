@@ -3,6 +3,7 @@
 #include "base/uStream.h"
 #include "car/uCar.h"
 #include "common/TestSupport.h"
+#include "simulation/uRunView.h"
 
 namespace k2 {
 namespace {
@@ -42,7 +43,7 @@ class CarTest : public ::testing::Test {
 };
 
 TEST_F(CarTest, NewCarWithoutSettingsFile) {
-  const TCar car(nullptr, 1500);
+  const TCar car(nullptr, CarTestMainSpan);
   EXPECT_EQ(car.Length, 400);
   EXPECT_EQ(car.Width, 200);
   EXPECT_EQ(car.Track, 300);
@@ -72,8 +73,8 @@ TEST_F(CarTest, NewCarReadsTheSettingsFile) {
   Dir.WriteSettings(
       QStringLiteral("[DefaultCarParam]\nLength=500\nWeight=1000\nWheelD=64\n"
                      "Ratio=0.75\n[DefaultSteerMotorParam]\nSteerSpeed=90\n"));
-  QImage view(430, 430, QImage::Format_ARGB32);
-  const TCar car(&view, 2000);
+  QImage view = MakeViewRaster(SimuMainViewSize);
+  const TCar car(&view, RunMainSpan);
   EXPECT_EQ(car.Length, 500);
   EXPECT_EQ(car.Width, 200);
   EXPECT_EQ(car.Weight, 1000);
@@ -85,7 +86,7 @@ TEST_F(CarTest, NewCarReadsTheSettingsFile) {
 }
 
 TEST_F(CarTest, DefaultCarFileIs84Bytes) {
-  TCar car(nullptr, 1500);
+  TCar car(nullptr, CarTestMainSpan);
   QByteArray expected = LE32(7) + QByteArray("CarFile") + LE32(200);
   for (int v : {2500, 400, 200, 190, 300, 130, 40, 20, 0}) expected += LE32(v);
   expected += test::Bytes({0}) + LE32(40) + LE32(30);
@@ -96,12 +97,12 @@ TEST_F(CarTest, DefaultCarFileIs84Bytes) {
 }
 
 TEST_F(CarTest, SensorsRoundTripThroughTheFile) {
-  TCar car(nullptr, 1500);
+  TCar car(nullptr, CarTestMainSpan);
   AddSensors(car);
   const QByteArray bytes = SaveCar(car, "full.kcf");
   ASSERT_EQ(bytes.size(), 283);
 
-  TCar back(nullptr, 1500);
+  TCar back(nullptr, CarTestMainSpan);
   back.FileName = File("full.kcf");
   ASSERT_TRUE(back.LoadFromFile());
   ASSERT_EQ(back.LightSensors.size(), 3u);
@@ -115,13 +116,13 @@ TEST_F(CarTest, SensorsRoundTripThroughTheFile) {
 
 TEST_F(CarTest, LoadingKeepsTheSettingsRatioAndSetsTheMotorInvariants) {
   Dir.WriteSettings(QStringLiteral("[DefaultCarParam]\nRatio=0.75\n"));
-  TCar car(nullptr, 1500);
+  TCar car(nullptr, CarTestMainSpan);
   car.Ratio = 0.1f;
   car.SetWeight(3000);
   car.SetWheelD(50);
   SaveCar(car, "car.kcf");
 
-  TCar back(nullptr, 1500);
+  TCar back(nullptr, CarTestMainSpan);
   back.FileName = File("car.kcf");
   ASSERT_TRUE(back.LoadFromFile());
   EXPECT_FLOAT_EQ(back.Ratio, 0.75f);
@@ -131,7 +132,7 @@ TEST_F(CarTest, LoadingKeepsTheSettingsRatioAndSetsTheMotorInvariants) {
 }
 
 TEST_F(CarTest, HeadsOfOtherFilesAreRefused) {
-  TCar good(nullptr, 1500);
+  TCar good(nullptr, CarTestMainSpan);
   const QByteArray body = SaveCar(good, "good.kcf").mid(CarHeadSize);
   struct TCase {
     const char* Name;
@@ -145,22 +146,22 @@ TEST_F(CarTest, HeadsOfOtherFilesAreRefused) {
   };
   for (const TCase& c : cases) {
     test::WriteFile(File("bad.kcf"), c.Bytes);
-    TCar car(nullptr, 1500);
+    TCar car(nullptr, CarTestMainSpan);
     car.FileName = File("bad.kcf");
     EXPECT_FALSE(car.LoadFromFile()) << c.Name;
   }
-  TCar missing(nullptr, 1500);
+  TCar missing(nullptr, CarTestMainSpan);
   missing.FileName = File("missing.kcf");
   EXPECT_FALSE(missing.LoadFromFile());
 }
 
 TEST_F(CarTest, EveryTruncationIsRefusedWithoutSensors) {
-  TCar car(nullptr, 1500);
+  TCar car(nullptr, CarTestMainSpan);
   AddSensors(car);
   const QByteArray bytes = SaveCar(car, "full.kcf");
   for (int n = 0; n < bytes.size(); ++n) {
     test::WriteFile(File("cut.kcf"), bytes.left(n));
-    TCar cut(nullptr, 1500);
+    TCar cut(nullptr, CarTestMainSpan);
     cut.FileName = File("cut.kcf");
     ASSERT_FALSE(cut.LoadFromFile()) << n << " bytes";
     EXPECT_EQ(cut.SensorCount(), 0) << n << " bytes";
@@ -175,7 +176,7 @@ TEST_F(CarTest, SensorCountThatCannotFitIsRefused) {
   w.WriteBytes(QByteArray(70, '\0'));
   const QByteArray record = w.Data().mid(CarHeadSize);
   TStreamReader r(record);
-  TCar car(nullptr, 1500);
+  TCar car(nullptr, CarTestMainSpan);
   EXPECT_FALSE(car.ReadCarRecord(r));
   EXPECT_EQ(car.SensorCount(), 0);
 }
@@ -192,7 +193,7 @@ TEST_F(CarTest, CountZeroOrNegativeGoesOnWithTheCCDByte) {
     TSteerMotor().SaveToStream(w);
     TMotor().SaveToStream(w);
     TStreamReader r(w.Data());
-    TCar car(nullptr, 1500);
+    TCar car(nullptr, CarTestMainSpan);
     ASSERT_TRUE(car.ReadCarRecord(r)) << count;
     EXPECT_TRUE(r.AtEnd());
     EXPECT_TRUE(car.LightSensors.empty());
@@ -202,13 +203,13 @@ TEST_F(CarTest, CountZeroOrNegativeGoesOnWithTheCCDByte) {
 }
 
 TEST_F(CarTest, FailedSaveReportsFalse) {
-  TCar car(nullptr, 1500);
+  TCar car(nullptr, CarTestMainSpan);
   car.FileName = File("no-such-folder/car.kcf");
   EXPECT_FALSE(car.SaveToFile());
 }
 
 TEST_F(CarTest, SensorListOperations) {
-  TCar car(nullptr, 1500);
+  TCar car(nullptr, CarTestMainSpan);
   for (int y : {1, 2, 3}) {
     auto s = std::make_unique<TLightSensor>();
     s->SetAssembleY(y);
@@ -230,7 +231,7 @@ TEST_F(CarTest, SensorListOperations) {
 }
 
 TEST_F(CarTest, ResetMotionAndActuatorSteps) {
-  TCar car(nullptr, 1500);
+  TCar car(nullptr, CarTestMainSpan);
   car.SteerMotor->SetStepTime(0.01f);
   car.Motor->StepTime = 0.01f;
   car.Motor->PrepareModel();

@@ -7,7 +7,9 @@
 #include "car/CarGuiSupport.h"
 #include "car/uLightSensorParams.h"
 #include "car/uSensor.h"
+#include "common/PageDriver.h"
 #include "common/TestSupport.h"
+#include "widgets/uNumEdit.h"
 
 namespace k2 {
 namespace {

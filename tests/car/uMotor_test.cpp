@@ -62,6 +62,7 @@ TEST_F(MotorTest, LoadDroopIsTakenAtOnceOnACommandChange) {
 }
 
 struct TCommandCase {
+  const char* Name;
   float First, Second;
   bool Restarts;
 };
@@ -90,12 +91,14 @@ TEST_P(MotorCommandThreshold, OnlyAClearChangeRestartsTheTransient) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, MotorCommandThreshold,
-                         ::testing::Values(TCommandCase{1.0f, 1.000005f, false},
-                                           TCommandCase{1.0f, 0.99998f, true},
-                                           TCommandCase{0.5f, 0.5f, false},
-                                           TCommandCase{0.5f, 0.50002f, true}));
+                         ::testing::Values(TCommandCase{"TinyRiseAtFull", 1.0f, 1.000005f, false},
+                                           TCommandCase{"SmallDrop", 1.0f, 0.99998f, true},
+                                           TCommandCase{"SameCommand", 0.5f, 0.5f, false},
+                                           TCommandCase{"SmallRise", 0.5f, 0.50002f, true}),
+                         test::TCaseName());
 
 struct TClampCase {
+  const char* Name;
   float In, Out;
 };
 
@@ -117,8 +120,11 @@ TEST_P(CommandClamp, MotorAndServoClampTheirCommand) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CommandClamp,
-                         ::testing::Values(TClampCase{-3, 0}, TClampCase{7, 1},
-                                           TClampCase{0.25f, 0.25f}, TClampCase{std::nanf(""), 0}));
+                         ::testing::Values(TClampCase{"Negative", -3, 0},
+                                           TClampCase{"AboveOne", 7, 1},
+                                           TClampCase{"Inside", 0.25f, 0.25f},
+                                           TClampCase{"NotANumber", std::nanf(""), 0}),
+                         test::TCaseName());
 
 TEST_F(MotorTest, RecordHoldsTheRatingsOnly) {
   TStreamWriter w;
@@ -200,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TFallbackCase{"NoBackEmf", 0.5f, 0.5f, 0.25f, 3000, 15, -16.6667f},
                       TFallbackCase{"Oscillating", 0.2f, 0.2f, 7.4f, 3000, 30, -3.3333f},
                       TFallbackCase{"NegativeInductance", 0.2f, 0.2f, 7.4f, 3000, -15, -10}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST_F(MotorTest, LoadRatioWithoutRatedTorqueIsZero) {
   Motor.TRated = 0;

@@ -6,6 +6,7 @@
 
 #include "base/uStream.h"
 #include "car/uSensor.h"
+#include "common/TestSupport.h"
 
 namespace k2 {
 namespace {
@@ -13,6 +14,7 @@ namespace {
 // ---- sensed points ------------------------------------------------------------
 
 struct TSenseCase {
+  const char* Name;
   int32_t X, Y, Z, Angle;
   int32_t StoredAngle, SenseY;
 };
@@ -36,11 +38,12 @@ TEST_P(LightSensorSense, DialogOrderGivesSensedPoint) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LightSensorSense,
-                         ::testing::Values(TSenseCase{0, 100, 50, 45, 45, 150},
-                                           TSenseCase{0, 100, 50, 0, 0, 100},
-                                           TSenseCase{7, 0, 10, 90, 89, 573},
-                                           TSenseCase{-3, 20, 10, -5, 0, 20},
-                                           TSenseCase{5, -40, 30, 60, 60, 12}));
+                         ::testing::Values(TSenseCase{"At45Degrees", 0, 100, 50, 45, 45, 150},
+                                           TSenseCase{"StraightDown", 0, 100, 50, 0, 0, 100},
+                                           TSenseCase{"LimitedTo89", 7, 0, 10, 90, 89, 573},
+                                           TSenseCase{"NegativeBecomesZero", -3, 20, 10, -5, 0, 20},
+                                           TSenseCase{"At60Degrees", 5, -40, 30, 60, 60, 12}),
+                         test::TCaseName());
 
 class CCDSensorSense : public ::testing::TestWithParam<TSenseCase> {};
 
@@ -57,11 +60,12 @@ TEST_P(CCDSensorSense, DialogOrderGivesSensedPoint) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CCDSensorSense,
-                         ::testing::Values(TSenseCase{0, 0, 100, 45, 45, 100},
-                                           TSenseCase{0, 0, 100, 90, 90, 0},
-                                           TSenseCase{0, 0, 100, 120, 90, 0},
-                                           TSenseCase{0, 10, 1, 0, 1, 67},
-                                           TSenseCase{4, 30, 100, 60, 60, 88}));
+                         ::testing::Values(TSenseCase{"At45Degrees", 0, 0, 100, 45, 45, 100},
+                                           TSenseCase{"StraightDown", 0, 0, 100, 90, 90, 0},
+                                           TSenseCase{"LimitedTo90", 0, 0, 100, 120, 90, 0},
+                                           TSenseCase{"ZeroBecomesOne", 0, 10, 1, 0, 1, 67},
+                                           TSenseCase{"At60Degrees", 4, 30, 100, 60, 60, 88}),
+                         test::TCaseName());
 
 TEST(Sensors, NewSensorsAndCaptions) {
   const TLightSensor light;
@@ -156,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
         TDegenerateCase{"Mirrored", {50, 200}, {50, 100}, {-50, 200}, {-50, 100}, 8, 8, false},
         TDegenerateCase{"NotFinite", {NaN, 200}, {-50, 100}, {50, 200}, {50, 100}, 8, 8, false},
         TDegenerateCase{"NoPixels", {-50, 200}, {-50, 100}, {50, 200}, {50, 100}, 0, 8, true}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST(SenseArea, DegenerateCornersKeepTheirBoundingRectangle) {
   TCCDSensor s;

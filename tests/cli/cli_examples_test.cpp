@@ -7,12 +7,10 @@
 #include <string>
 #include <gtest/gtest.h>
 
+#include "cli/CliTestSupport.h"
 #include "common/TestSupport.h"
 
 namespace k2::clitest {
-
-int RunCli(const QStringList& args, QString* out, QString* err);
-
 namespace {
 
 struct TExample {
@@ -26,16 +24,14 @@ class ExampleRunTest : public ::testing::TestWithParam<TExample> {};
 TEST_P(ExampleRunTest, StaysOnTheLineForThreeLaps) {
   const QString bin = test::BinDir() + QLatin1Char('/');
   const TExample& e = GetParam();
-  QString out, err;
-  const int code = RunCli(
+  const TCliResult r = RunCli(
       {"run", "--track", bin + QLatin1String(e.Track), "--car", bin + "Car/" + QLatin1String(e.Car),
-       "--judge", bin + "Judgement/" + QLatin1String(e.Module), "--steps", "6000", "--json"},
-      &out, &err);
-  ASSERT_EQ(code, 0) << err.toStdString();
-  const QJsonObject summary = QJsonDocument::fromJson(out.toUtf8()).object();
+       "--judge", bin + "Judgement/" + QLatin1String(e.Module), "--steps", "6000", "--json"});
+  ASSERT_EQ(r.Code, 0) << r.Err.toStdString();
+  const QJsonObject summary = QJsonDocument::fromJson(r.Out).object();
   EXPECT_EQ(summary.value("steps").toInt(), 6000);
   // Half the track's width is 150 mm; the examples keep well inside it.
-  EXPECT_LT(summary.value("max_warp").toDouble(), 60.0) << out.toStdString();
+  EXPECT_LT(summary.value("max_warp").toDouble(), 60.0) << r.Out.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,26 +1,17 @@
 // kurvino2-cli render-track: the pictures it writes and its refusals.
 #include <QImage>
-#include <QProcess>
 #include <gtest/gtest.h>
 #include <memory>
 
+#include "cli/CliTestSupport.h"
 #include "common/TestSupport.h"
 #include "track/uPath.h"
 
 namespace k2 {
 namespace {
 
-struct TRun {
-  int Code;
-  QString Err;
-};
-
-TRun RunCli(const QStringList& args) {
-  QProcess p;
-  p.start(test::BinDir() + QStringLiteral("/kurvino2-cli"), args);
-  EXPECT_TRUE(p.waitForFinished(60000));
-  return {p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
-}
+using clitest::RunCli;
+using TRun = clitest::TCliResult;
 
 class RenderTrackTest : public ::testing::Test {
  protected:

@@ -6,9 +6,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <algorithm>
 
+#include "cli/CliTestSupport.h"
 #include "common/TestSupport.h"
 #include "simulation/SimFixtures.h"
 
@@ -18,11 +18,7 @@ namespace {
 using test::ArcAround;
 using test::LineTo;
 
-struct TRun {
-  int Code = -1;
-  QByteArray Out;
-  QString Err;
-};
+using TRun = clitest::TCliResult;
 
 QString Module(const char* name) {
   return test::BinDir() + QStringLiteral("/../test-modules/%1.so").arg(QLatin1String(name));
@@ -42,22 +38,12 @@ class CliRunTest : public ::testing::Test {
 
   QString File(const char* name) const { return Dir.Path(QString::fromUtf8(name)); }
 
-  // Runs the tool with the temp folder's settings file (absent); `env` adds variables.
+  // Runs the tool with the temp folder's settings file (absent); `env` adds NAME=value
+  // variables.
   TRun Cli(const QStringList& args, const QStringList& env = {}) const {
-    QProcess p;
-    p.setWorkingDirectory(Dir.Dir());
-    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    for (const QString& kv : env)
-      e.insert(kv.section(QLatin1Char('='), 0, 0), kv.section(QLatin1Char('='), 1));
-    p.setProcessEnvironment(e);
-    p.start(test::BinDir() + QStringLiteral("/kurvino2-cli"),
-            QStringList{QStringLiteral("--settings"), File("Kurvino2.ini")} + args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    TRun r;
-    r.Code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.Out = p.readAllStandardOutput();
-    r.Err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    clitest::TCliOptions options = clitest::InFolder(Dir.Dir());
+    options.Env = env;
+    return clitest::RunCli(args, options);
   }
 
   // run on track.kpf and car.kcf with the given module and further options.
@@ -173,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
         TLoadCase{"ModuleWithoutReset", "", "", "noreset", "决策文件加载错误！", ""},
         TLoadCase{"NotALibrary", "", "", "car.so", "决策文件加载错误！", ""},
         TLoadCase{"ResetFails", "", "", "faulty", "决策文件加载错误！", "K2_RESET_FAULT=1"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST_F(CliRunTest, BadOptionsExitWithTwo) {
   const QStringList cases[] = {
@@ -206,7 +192,8 @@ TEST_P(CliJudgeFaultTest, ExitsWithThreeKeepingTheStepsBefore) {
   EXPECT_EQ(Dump(File("run.krf"))["Records"].toArray().size(), 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, CliJudgeFaultTest, ::testing::Values("segv", "hang"));
+INSTANTIATE_TEST_SUITE_P(Faults, CliJudgeFaultTest, ::testing::Values("segv", "hang"),
+                         test::TCaseName());
 
 TEST_F(CliRunTest, RenderFrameDrawsARecordedStep) {
   ASSERT_EQ(Run(Module("follower"), {"--steps", "100", "--out", File("run.krf")}).Code, 0);

@@ -4,21 +4,14 @@
 #include <gtest/gtest.h>
 #include <limits>
 
+#include "cli/CliTestSupport.h"
 #include "common/TestSupport.h"
 #include "track/uPath.h"
 
 namespace k2::clitest {
-
-// In cli_common_test.cpp.
-int RunCli(const QStringList& args, QString* out, QString* err);
-
 namespace {
 
-struct TRun {
-  int Code = -1;
-  QString Out;
-  QString Err;
-};
+using TRun = TCliResult;
 
 // Every run names its own settings file, so that a Kurvino2.ini in build/bin never
 // changes a result; the file exists only when a test writes it.
@@ -26,12 +19,10 @@ class CliTrackTest : public ::testing::Test {
  protected:
   QString Path(const char* name) const { return Dir.Path(QString::fromUtf8(name)); }
 
-  TRun Cli(QStringList args) const {
-    args.prepend(Settings);
-    args.prepend(QStringLiteral("--settings"));
-    TRun r;
-    r.Code = RunCli(args, &r.Out, &r.Err);
-    return r;
+  TRun Cli(const QStringList& args) const {
+    TCliOptions options;
+    options.SettingsFile = Settings;
+    return RunCli(args, options);
   }
   TRun Dump(const QString& file) const { return Cli({QStringLiteral("dump"), file}); }
   TRun Build(const QString& in, const QString& out) const {
@@ -63,7 +54,7 @@ QString SaveSampleTrack(const QString& path) {
 TEST_F(CliTrackTest, DumpPrintsTheDocumentOfTheContract) {
   const TRun r = Dump(SaveSampleTrack(Path("sample.kpf")));
   EXPECT_EQ(r.Code, 0) << r.Err.toStdString();
-  EXPECT_EQ(r.Out.toStdString(),
+  EXPECT_EQ(r.OutText().toStdString(),
             "{\"type\":\"track\",\"PathWidth\":250,\"LineWidth\":30,\"Miu\":0.3,"
             "\"Bounds\":{\"Left\":0,\"Top\":1000,\"Right\":1500,\"Bottom\":0},\"Elements\":["
             "{\"Kind\":0,\"StartPoint\":{\"X\":0,\"Y\":0},\"EndPoint\":{\"X\":1000,\"Y\":0}},"
@@ -75,7 +66,7 @@ TEST_F(CliTrackTest, DumpPrintsTheDocumentOfTheContract) {
 TEST_F(CliTrackTest, KindIsToldByTheTagNotTheName) {
   const TRun r = Dump(SaveSampleTrack(Path("looks-like-a-car.kcf")));
   EXPECT_EQ(r.Code, 0);
-  EXPECT_TRUE(r.Out.startsWith(QStringLiteral("{\"type\":\"track\"")));
+  EXPECT_TRUE(r.OutText().startsWith(QStringLiteral("{\"type\":\"track\"")));
 }
 
 TEST_F(CliTrackTest, BuildOfADumpGivesBackTheSameBytes) {
@@ -94,11 +85,11 @@ TEST_F(CliTrackTest, BuildOfADumpGivesBackTheSameBytes) {
   const TRun first = Dump(t.FileName);
   ASSERT_EQ(first.Code, 0) << first.Err.toStdString();
   const QString json = Path("odd.json");
-  test::WriteFile(json, first.Out.toUtf8());
+  test::WriteFile(json, first.Out);
   const QString rebuilt = Path("rebuilt.kpf");
   ASSERT_EQ(Build(json, rebuilt).Code, 0);
   EXPECT_EQ(test::ReadFile(rebuilt), test::ReadFile(t.FileName));
-  EXPECT_EQ(Dump(rebuilt).Out, first.Out);
+  EXPECT_EQ(Dump(rebuilt).OutText(), first.OutText());
 }
 
 TEST_F(CliTrackTest, HandWrittenElementsGoThroughBuildDumpBuild) {
@@ -118,9 +109,9 @@ TEST_F(CliTrackTest, HandWrittenElementsGoThroughBuildDumpBuild) {
   EXPECT_EQ(test::ReadFile(a).size(), 102);
   const TRun d = Dump(a);
   // Without stored bounds, they grow from the elements as in the editor.
-  EXPECT_TRUE(d.Out.contains(
+  EXPECT_TRUE(d.OutText().contains(
       QStringLiteral("\"Bounds\":{\"Left\":0,\"Top\":1000,\"Right\":1300.5,\"Bottom\":0}")));
-  test::WriteFile(Path("a.json"), d.Out.toUtf8());
+  test::WriteFile(Path("a.json"), d.Out);
   ASSERT_EQ(Build(Path("a.json"), b).Code, 0);
   EXPECT_EQ(test::ReadFile(b), test::ReadFile(a));
 }
@@ -189,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
         TRejectCase{"SweepBeyondAFullCircle", "[{\"Arc\":[0,500,361]}]", "-360 and 360"},
         TRejectCase{"CloseAtTheOrigin", "[{\"Close\":true}]", "already ends at the origin"},
         TRejectCase{"UnknownAction", "[{\"Spiral\":[1,2]}]", "expected"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST_F(CliTrackTest, SettingsSupplyTheRuleAndTheDefaults) {
   const QString in = WriteJson("tight.json",
@@ -254,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
         TBadInputCase{
             "TightArc",
             "{\"type\":\"track\",\"Design\":[{\"Line\":[1000,0]},{\"Arc\":[1000,300,90]}]}"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST_F(CliTrackTest, UnwritableOutIsReportedByName) {
   const QString in = WriteJson("ok.json", "{\"type\":\"track\",\"Elements\":[]}");
@@ -296,7 +287,7 @@ INSTANTIATE_TEST_SUITE_P(
         TBadFileCase{
             "CountCannotFit",
             [](const QByteArray& b) { return QByteArray(b).replace(44, 4, test::LE32(1000)); }}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST_F(CliTrackTest, DumpOfAMissingFileNamesIt) {
   const QString missing = Path("none.kpf");

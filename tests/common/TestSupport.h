@@ -5,7 +5,10 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <initializer_list>
+#include <string>
+#include <type_traits>
 
 namespace k2::test {
 
@@ -33,6 +36,19 @@ void WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray LE32(int32_t v);
 QByteArray LEFloat(float v);
 QByteArray Bytes(std::initializer_list<int> values);
+
+// The name generator of parameterised tests: each case is named by its `Name` member,
+// or is a name itself (a const char* parameter).  Names hold letters, digits and
+// underscores only and are unique within their table; GoogleTest refuses others.
+struct TCaseName {
+  template <class TCase>
+  std::string operator()(const ::testing::TestParamInfo<TCase>& info) const {
+    if constexpr (std::is_convertible_v<TCase, const char*>)
+      return info.param;
+    else
+      return info.param.Name;
+  }
+};
 
 // build/bin of this build tree (from the KURVINO2_BIN_DIR environment variable).
 QString BinDir();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/TestSupport.h"
 #include "geometry/uTransformRect.h"
 
 namespace k2 {
@@ -95,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
         TFitCase{"HalfRoundsUpToEven", MakeRectF(0, 10, 490, 0), 4},         // 3.5 -> 4
         TFitCase{"TinyRectKeepsOneMmPerPixel", MakeRectF(-5, 5, 5, -5), 1},  // round(0.07)
         TFitCase{"EmptyRectKeepsOneMmPerPixel", MakeRectF(0, 0, 0, 0), 1}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST(TransformRect, FittedTinyRectStillConvertsFinitely) {
   TTransformRect t(140, 140, 6000.0f / 140);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/TestSupport.h"
 #include "geometry/uConstants.h"
 #include "geometry/uVector.h"
 
@@ -23,6 +24,7 @@ TEST(PointsEqual, ToleranceIsStrict) {
 }
 
 struct TAngleCase {
+  const char* Name;
   TPointF To;
   float Expected;
 };
@@ -37,9 +39,12 @@ TEST_P(DirectionAngleTest, FromOrigin) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Directions, DirectionAngleTest,
-                         ::testing::Values(TAngleCase{{0, 10}, 90}, TAngleCase{{-10, 0}, 180},
-                                           TAngleCase{{0, -10}, -90}, TAngleCase{{0, 0}, 0},
-                                           TAngleCase{{10, 10}, 45}));
+                         ::testing::Values(TAngleCase{"AlongPositiveY", {0, 10}, 90},
+                                           TAngleCase{"AlongNegativeX", {-10, 0}, 180},
+                                           TAngleCase{"AlongNegativeY", {0, -10}, -90},
+                                           TAngleCase{"ToItself", {0, 0}, 0},
+                                           TAngleCase{"Diagonal", {10, 10}, 45}),
+                         test::TCaseName());
 
 TEST(PointDistance, LargeValuesDoNotOverflow) {
   EXPECT_FLOAT_EQ(PointDistance({0, 0}, {3, 4}), 5);

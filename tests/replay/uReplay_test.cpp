@@ -7,6 +7,7 @@
 #include "common/TestSupport.h"
 #include "replay/uReplay.h"
 #include "simulation/SimFixtures.h"
+#include "simulation/uRunView.h"
 #include "simulation/uSimu.h"
 
 namespace k2 {
@@ -16,10 +17,10 @@ using test::LineTo;
 
 // The replay page's four views.
 struct TViews {
-  QImage Draw{430, 430, QImage::Format_ARGB32};
-  QImage View{150, 150, QImage::Format_ARGB32};
-  QImage Sensors{338, 110, QImage::Format_ARGB32};
-  QImage Ccd{110, 110, QImage::Format_ARGB32};
+  QImage Draw = MakeViewRaster(SimuMainViewSize);
+  QImage View = MakeViewRaster(RunOverviewSize);
+  QImage Sensors = MakeViewRaster(ReplaySensorsSize);
+  QImage Ccd = MakeViewRaster(RunCcdSize);
 };
 
 bool IsTrail(QRgb p) { return qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60; }
@@ -55,9 +56,10 @@ class ReplayTest : public ::testing::Test {
   }
 
   std::unique_ptr<TReplay> Open(const QString& path, TViews* views = nullptr) {
-    auto replay = views ? std::make_unique<TReplay>(&views->Draw, 2000, &views->View, 6000,
-                                                    &views->Sensors, &views->Ccd)
-                        : std::make_unique<TReplay>(nullptr, 2000, nullptr, 6000, nullptr, nullptr);
+    auto replay = views ? std::make_unique<TReplay>(&views->Draw, RunMainSpan, &views->View,
+                                                    RunOverviewSpan, &views->Sensors, &views->Ccd)
+                        : std::make_unique<TReplay>(nullptr, RunMainSpan, nullptr, RunOverviewSpan,
+                                                    nullptr, nullptr);
     replay->RecordFile = path;
     EXPECT_TRUE(replay->LoadFromFile());
     return replay;
@@ -157,7 +159,7 @@ TEST_F(ReplayTest, TheTrailIsDrawnFromStepTwoOn) {
   // Trail pixels below the car, whose body reaches 43 pixels below the centre.
   const auto trailBelowCar = [&] {
     int n = 0;
-    for (int y = 215 + 50; y < 430; ++y) n += IsTrail(views.Draw.pixel(215, y));
+    for (int y = 215 + 50; y < SimuMainViewSize.Height; ++y) n += IsTrail(views.Draw.pixel(215, y));
     return n;
   };
   replay->SeekIndex(1);  // one segment of 300 mm, 64 pixels, would show
@@ -214,11 +216,11 @@ TEST_F(ReplayTest, RefusedFiles) {
                {"empty", QByteArray()}};
   for (const TCase& c : cases) {
     test::WriteFile(Dir.Path(QStringLiteral("bad.krf")), c.Bytes);
-    TReplay replay(nullptr, 2000, nullptr, 6000, nullptr, nullptr);
+    TReplay replay(nullptr, RunMainSpan, nullptr, RunOverviewSpan, nullptr, nullptr);
     replay.RecordFile = Dir.Path(QStringLiteral("bad.krf"));
     EXPECT_FALSE(replay.LoadFromFile()) << c.Name;
   }
-  TReplay replay(nullptr, 2000, nullptr, 6000, nullptr, nullptr);
+  TReplay replay(nullptr, RunMainSpan, nullptr, RunOverviewSpan, nullptr, nullptr);
   replay.RecordFile = Dir.Path(QStringLiteral("missing.krf"));
   EXPECT_FALSE(replay.LoadFromFile());
 }

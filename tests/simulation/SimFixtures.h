@@ -8,6 +8,7 @@
 
 #include "car/uCar.h"
 #include "car/uSensor.h"
+#include "simulation/uRunView.h"
 #include "track/uPath.h"
 
 namespace k2::test {
@@ -77,7 +78,7 @@ inline std::unique_ptr<TCCDSensor> RectCcd(int32_t pixelWidth = 80, int32_t pixe
 // A car with the default body and actuators and point sensors in a row across the
 // front at y = 250, spaced `spacing` mm, from left to right.
 inline std::unique_ptr<TCar> RowCar(int count, int32_t spacing = 20, bool withCcd = false) {
-  auto car = std::make_unique<TCar>(nullptr, 2000);
+  auto car = std::make_unique<TCar>(nullptr, RunMainSpan);
   for (int i = 0; i < count; ++i)
     car->AddLightSensor(PointSensor((2 * i - (count - 1)) * spacing / 2, 250));
   if (withCcd) car->SetCCDSensor(RectCcd());

@@ -9,6 +9,7 @@
 #include "common/TestSupport.h"
 #include "simulation/SimFixtures.h"
 #include "simulation/uRecord.h"
+#include "simulation/uRunView.h"
 #include "simulation/uSimu.h"
 
 namespace k2 {
@@ -110,8 +111,8 @@ TEST_F(RecordFileTest, SavingAgainReplacesTheFileAndLeavesNothingElse) {
 
 TEST_F(RecordFileTest, TheReaderGivesBackWhatWasWritten) {
   Run(8, 3);
-  TPath track(nullptr, 2000, nullptr, 6000);
-  TCar car(nullptr, 2000);
+  TPath track(nullptr, RunMainSpan, nullptr, RunOverviewSpan);
+  TCar car(nullptr, RunMainSpan);
   TRecords records;
   TRecordNames names;
   int32_t stepMs = 0;
@@ -160,8 +161,8 @@ TEST_F(RecordFileTest, TheReaderRefusesBadHeadsCutFilesAndImpossibleCounts) {
   for (const TCase& c : cases) {
     QByteArray bad = Bytes;
     bad.replace(c.Offset, c.Bytes.size(), c.Bytes);
-    TPath track(nullptr, 2000, nullptr, 6000);
-    TCar car(nullptr, 2000);
+    TPath track(nullptr, RunMainSpan, nullptr, RunOverviewSpan);
+    TCar car(nullptr, RunMainSpan);
     TRecords records;
     TRecordNames names;
     int32_t stepMs = 0;
@@ -170,8 +171,8 @@ TEST_F(RecordFileTest, TheReaderRefusesBadHeadsCutFilesAndImpossibleCounts) {
   }
   // A file cut short anywhere is refused.
   for (int n = 0; n < Bytes.size(); ++n) {
-    TPath track(nullptr, 2000, nullptr, 6000);
-    TCar car(nullptr, 2000);
+    TPath track(nullptr, RunMainSpan, nullptr, RunOverviewSpan);
+    TCar car(nullptr, RunMainSpan);
     TRecords records;
     TRecordNames names;
     int32_t stepMs = 0;
@@ -181,8 +182,8 @@ TEST_F(RecordFileTest, TheReaderRefusesBadHeadsCutFilesAndImpossibleCounts) {
 
 TEST_F(RecordFileTest, NamesAreStoredInGbk) {
   Run(1, 1);
-  TPath track(nullptr, 2000, nullptr, 6000);
-  TCar car(nullptr, 2000);
+  TPath track(nullptr, RunMainSpan, nullptr, RunOverviewSpan);
+  TCar car(nullptr, RunMainSpan);
   TRecords records;
   TRecordNames names;
   int32_t stepMs = 0;

@@ -7,6 +7,7 @@
 
 #include "common/TestSupport.h"
 #include "simulation/SimFixtures.h"
+#include "simulation/uRunView.h"
 #include "simulation/uSimuSampling.h"
 
 namespace k2 {
@@ -40,7 +41,7 @@ TEST_P(ReadingTest, OneSensorNearALine) {
   const TReadingCase& c = GetParam();
   auto track = test::MakeTrack({LineTo(1000, 0)});
   ASSERT_EQ(track->LineWidth, 30);
-  TCar car(nullptr, 2000);
+  TCar car(nullptr, RunMainSpan);
   car.AddLightSensor(test::PointSensor(0, 0, c.Type, c.EffectiveR));
   std::vector<uint8_t> readings;
   ReadLightSensors(*track, car, {c.Point}, readings);
@@ -61,11 +62,11 @@ INSTANTIATE_TEST_SUITE_P(
                       TReadingCase{"ContinuousBeyondTheRadius", 1, 100, {1100.5f, 0}, 255},
                       TReadingCase{"ZeroRadiusOnTheLine", 1, 0, {1000, 0}, 0},
                       TReadingCase{"ZeroRadiusOffTheLine", 1, 0, {1000.5f, 0}, 255}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST(Readings, AtAJointTheNearerElementDecidesInEitherOrder) {
   test::TTempDir dir;
-  TCar car(nullptr, 2000);
+  TCar car(nullptr, RunMainSpan);
   car.AddLightSensor(test::PointSensor(0, 0, 1, 100));
   car.AddLightSensor(test::PointSensor(0, 0, 0, 0));
   // (988, 25): 25 mm from the first line, about 12 mm from the second.
@@ -84,7 +85,7 @@ TEST(Readings, AtAJointTheNearerElementDecidesInEitherOrder) {
 
 TEST(Readings, SensedPointsTurnWithTheCar) {
   test::TTempDir dir;
-  TCar car(nullptr, 2000);
+  TCar car(nullptr, RunMainSpan);
   car.AddLightSensor(test::PointSensor(0, 100));
   car.AddLightSensor(test::PointSensor(50, 0));
   struct TCase {
@@ -109,7 +110,7 @@ TEST(Readings, SensedPointsTurnWithTheCar) {
 struct TDotCase {
   const char* Name;
   std::vector<TPoint> Sensors;  // sensed points, car frame
-  int32_t Width, Height;
+  TViewSize Display;
   std::vector<TPointF> Dots;
 };
 void PrintTo(const TDotCase& c, std::ostream* os) { *os << c.Name; }
@@ -121,10 +122,10 @@ class DotLayoutTest : public ::testing::TestWithParam<TDotCase> {
 
 TEST_P(DotLayoutTest, DotsSpreadOverTheDisplay) {
   const TDotCase& c = GetParam();
-  TCar car(nullptr, 2000);
+  TCar car(nullptr, RunMainSpan);
   for (const TPoint& p : c.Sensors) car.AddLightSensor(test::PointSensor(p.X, p.Y));
   std::vector<TPointF> dots;
-  LayoutSensorDots(car, SensorBounds(car), c.Width, c.Height, dots);
+  LayoutSensorDots(car, SensorBounds(car), c.Display.Width, c.Display.Height, dots);
   ASSERT_EQ(dots.size(), c.Dots.size());
   for (size_t i = 0; i < dots.size(); ++i) {
     EXPECT_NEAR(dots[i].X, c.Dots[i].X, 2e-3) << i;
@@ -134,23 +135,22 @@ TEST_P(DotLayoutTest, DotsSpreadOverTheDisplay) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, DotLayoutTest,
-    ::testing::Values(TDotCase{"OneSensorSitsInTheMiddle", {{30, 120}}, 300, 110, {{145, 50}}},
-                      TDotCase{"OneSensorOnTheCarTestDisplay", {{30, 120}}, 376, 86, {{183, 38}}},
-                      TDotCase{"ARowAcrossFillsTheWidthAtMidHeight",
-                               {{-40, 250}, {0, 250}, {40, 250}},
-                               300,
-                               110,
-                               {{5, 50}, {145, 50}, {285, 50}}},
-                      TDotCase{"ForwardIsUpAndRightIsRight",
-                               {{0, 300}, {0, 100}, {50, 200}},
-                               300,
-                               110,
-                               {{5, 5}, {5, 95}, {285, 50}}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    ::testing::Values(
+        TDotCase{"OneSensorSitsInTheMiddle", {{30, 120}}, SimuSensorsSize, {{145, 50}}},
+        TDotCase{"OneSensorOnTheCarTestDisplay", {{30, 120}}, CarTestSensorsSize, {{183, 38}}},
+        TDotCase{"ARowAcrossFillsTheWidthAtMidHeight",
+                 {{-40, 250}, {0, 250}, {40, 250}},
+                 SimuSensorsSize,
+                 {{5, 50}, {145, 50}, {285, 50}}},
+        TDotCase{"ForwardIsUpAndRightIsRight",
+                 {{0, 300}, {0, 100}, {50, 200}},
+                 SimuSensorsSize,
+                 {{5, 5}, {5, 95}, {285, 50}}}),
+    test::TCaseName());
 
 TEST(SensorDots, BoundsTakeTheExtremesAndAreZeroWithoutSensors) {
   test::TTempDir dir;
-  TCar car(nullptr, 2000);
+  TCar car(nullptr, RunMainSpan);
   const TRectF none = SensorBounds(car);
   EXPECT_EQ(none.Left, 0);
   EXPECT_EQ(none.Top, 0);
@@ -166,7 +166,7 @@ TEST(SensorDots, BoundsTakeTheExtremesAndAreZeroWithoutSensors) {
 }
 
 TEST(SensorDots, OpacityShowsTheReading) {
-  QImage display(300, 110, QImage::Format_ARGB32);
+  QImage display = MakeViewRaster(SimuSensorsSize);
   display.fill(White);
   const std::vector<TPointF> dots = {MakePointF(20, 20), MakePointF(100, 20)};
   DrawSensorDots(&display, dots, {0, 255});
@@ -312,7 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {20, 30}},
         TCcdCase{
             "Heading180", 180, {0, 175}, {-50, -5000}, {-50, 5000}, false, {60, 30}, {20, 30}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST(CcdCamera, AnArcIsDrawnAlongItsSweptPart) {
   test::TTempDir dir;
@@ -357,7 +357,7 @@ TEST(CcdCamera, ThePictureFillsTheDisplayWidthKeepingItsProportions) {
   auto track = std::make_unique<TPath>(nullptr, 3000, nullptr, 6000);
   track->Elements.push_back(
       std::make_unique<TLineData>(MakePointF(-5000, -60), MakePointF(5000, -60)));
-  QImage display(110, 110, QImage::Format_ARGB32);
+  QImage display = MakeViewRaster(RunCcdSize);
   display.fill(White);
   auto sensor = test::RectCcd();
   TCcdCamera camera;

@@ -11,6 +11,7 @@
 #include "common/TestSupport.h"
 #include "geometry/uConstants.h"
 #include "simulation/SimFixtures.h"
+#include "simulation/uRunView.h"
 #include "simulation/uSimu.h"
 
 namespace k2 {
@@ -137,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                       THeadingCase{"ArcCounterClockwiseFromBelow", {ArcAround(0, 500, 90)}, -90},
                       THeadingCase{"ArcClockwiseFromBelow", {ArcAround(0, 500, -90)}, -270},
                       THeadingCase{"ArcCounterClockwiseFromTheLeft", {ArcAround(500, 0, 90)}, 180}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST_F(SimuTest, ATrackWithoutElementsIsNotLoadedAndTheCarFacesUp) {
   auto car = test::RowCar(1);
@@ -232,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(Angles, TurnTest,
                          ::testing::Values(TTurnCase{"Straight", 0},
                                            TTurnCase{"ServoAfterReset", 40.0f / 65535},
                                            TTurnCase{"Left30", 30}, TTurnCase{"Right30", -30}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         test::TCaseName());
 
 TEST(Turn, ThirtyDegreesOnA190MmWheelBase) {
   test::TTempDir dir;
@@ -360,7 +361,7 @@ INSTANTIATE_TEST_SUITE_P(Cars, EngineArgumentTest,
                                            TArgumentCase{"CcdWithoutProjectionIsWhite", 2, 1,
                                                          "2:510"},
                                            TArgumentCase{"CcdOnTheLine", 0, 2, "0:null"}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         test::TCaseName());
 
 TEST_F(SimuTest, ABadModuleFailsToLoadAndReleasesTheOneBefore) {
   auto car = test::RowCar(2);
@@ -412,7 +413,7 @@ TEST_P(EngineFaultTest, TheStepFailsAndTheNextCallStartsAfreshWithoutReset) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, EngineFaultTest,
-                         ::testing::Values("segv", "abort", "exit", "hang"));
+                         ::testing::Values("segv", "abort", "exit", "hang"), test::TCaseName());
 
 TEST_F(SimuTest, ResetIsCalledWhenARunIsResetWithAModuleBound) {
   qputenv("K2_FAULT_AT", "0");  // never fails
@@ -447,9 +448,8 @@ TEST_F(SimuTest, AFailingResetReleasesTheModule) {
 
 // Four views at the simulation page's sizes.
 struct TViews {
-  QImage Images[4] = {
-      QImage(430, 430, QImage::Format_ARGB32), QImage(150, 150, QImage::Format_ARGB32),
-      QImage(300, 110, QImage::Format_ARGB32), QImage(110, 110, QImage::Format_ARGB32)};
+  QImage Images[4] = {MakeViewRaster(SimuMainViewSize), MakeViewRaster(RunOverviewSize),
+                      MakeViewRaster(SimuSensorsSize), MakeViewRaster(RunCcdSize)};
 };
 
 TEST_F(SimuTest, SameInputsGiveTheSameRecordWithOrWithoutViewsAndWhateverTheGearRatio) {
@@ -500,7 +500,7 @@ TEST_F(SimuTest, PrepareDrawsTheStillViewsAndDrawFrameTheRun) {
   EXPECT_EQ(v[3].pixel(10, 20), 0xFFFFFFFFu);
   // The trail runs down from the car, which is at the centre of the main view.
   int trail = 0;
-  for (int y = 280; y < 430; ++y) {
+  for (int y = 280; y < SimuMainViewSize.Height; ++y) {
     const QRgb p = v[0].pixel(215, y);
     trail += qRed(p) > 200 && qGreen(p) < 60 && qBlue(p) < 60;
   }

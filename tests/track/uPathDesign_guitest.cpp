@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -13,6 +12,8 @@
 #include <memory>
 
 #include "app/uMain.h"
+#include "cli/CliTestSupport.h"
+#include "common/PageDriver.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestSupport.h"
 #include "geometry/uConstants.h"
@@ -29,22 +30,16 @@ namespace {
 using Btn = QMessageBox::StandardButton;
 const QString CRLF2 = QStringLiteral("\r\n");
 
-class PathPageTest : public ::testing::Test {
+// Controls are looked up in the whole main window.
+class PathPageTest : public ::testing::Test, protected test::TPageDriver {
  protected:
   PathPageTest() {
     QDir(Dir.Dir()).mkdir(QStringLiteral("Path"));
     Main = std::make_unique<TwdMain>();
     Page = Main->PathPage;
+    SetRoot(Main.get());
   }
 
-  template <class T = QWidget>
-  T* W(const char* name) const {
-    T* w = Main->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-  }
-  void Click(const char* name) { W<QPushButton>(name)->click(); }
-  bool Enabled(const char* name) const { return W<QWidget>(name)->isEnabled(); }
   void Set(const char* edit, double v) { W<TNumEdit>(edit)->SetValue(v); }
   void AddLine(double x, double y) {
     Set("nedtLineX", x);
@@ -197,10 +192,10 @@ TEST_F(PathPageTest, OpenedSampleTracksLookAsRenderTrackDrawsThem) {
     ASSERT_TRUE(Main->State().DocOpen);
     for (const char* view : {"design", "overview"}) {
       const QString out = Dir.Path(QStringLiteral("%1.png").arg(QLatin1String(view)));
-      ASSERT_EQ(QProcess::execute(test::BinDir() + QStringLiteral("/kurvino2-cli"),
-                                  {QStringLiteral("render-track"), file, out,
-                                   QStringLiteral("--view"), QLatin1String(view)}),
-                0);
+      const clitest::TCliResult r =
+          clitest::RunCli({QStringLiteral("render-track"), file, out, QStringLiteral("--view"),
+                           QLatin1String(view)});
+      ASSERT_EQ(r.Code, 0) << r.Err.toStdString();
       const QImage drawn = QImage(out).convertToFormat(QImage::Format_ARGB32);
       EXPECT_EQ(drawn, QLatin1String(view) == QLatin1String("design") ? Design() : Overview())
           << view;

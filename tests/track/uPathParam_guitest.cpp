@@ -1,11 +1,9 @@
 // TwdPathParam: transfer operations, ranges and formats of its three edits.
-#include <QApplication>
-#include <QFocusEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+#include "common/PageDriver.h"
 #include "common/TestSupport.h"
 #include "track/uPath.h"
 #include "track/uPathParam.h"
@@ -14,17 +12,7 @@
 namespace k2 {
 namespace {
 
-void TypeOver(TNumEdit* e, const QString& text) {
-  e->selectAll();
-  QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
-  QApplication::sendEvent(e, &del);
-  for (const QChar c : text) {
-    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-    QApplication::sendEvent(e, &press);
-  }
-  QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-  QApplication::sendEvent(e, &out);
-}
+using test::TypeAndLeave;
 
 class PathParamTest : public ::testing::Test {
  protected:
@@ -45,9 +33,9 @@ TEST_F(PathParamTest, ShowsTheTrackAndStoresItBack) {
   EXPECT_EQ(Track.Miu, 0.0123456f);
   EXPECT_EQ(Track.PathWidth, 300);
 
-  TypeOver(Dialog.nedtPathWidth, QStringLiteral("450"));
-  TypeOver(Dialog.nedtLineWidth, QStringLiteral("25"));
-  TypeOver(Dialog.nedtMiu, QStringLiteral("0.35"));
+  TypeAndLeave(Dialog.nedtPathWidth, QStringLiteral("450"));
+  TypeAndLeave(Dialog.nedtLineWidth, QStringLiteral("25"));
+  TypeAndLeave(Dialog.nedtMiu, QStringLiteral("0.35"));
   EXPECT_EQ(Dialog.nedtMiu->text(), QStringLiteral("0.350"));
   Dialog.StoreToPath(Track);
   EXPECT_EQ(Track.PathWidth, 450);
@@ -68,7 +56,7 @@ TEST_F(PathParamTest, EditsBringValuesOutsideTheirRangeBack) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Typed);
-    TypeOver(c.Edit, QString::fromLatin1(c.Typed));
+    TypeAndLeave(c.Edit, QString::fromLatin1(c.Typed));
     EXPECT_EQ(c.Edit->text().toStdString(), c.Shown);
   }
   Dialog.StoreToPath(Track);

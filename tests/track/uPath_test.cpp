@@ -240,7 +240,7 @@ INSTANTIATE_TEST_SUITE_P(
         TRuleCase{"Counterclockwise", true, {1000, 0}, 1000, 500, 90, 400, nullptr, {1500, 500}},
         TRuleCase{"Clockwise", true, {1000, 0}, 1000, 500, -90, 400, nullptr, {500, 500}},
         TRuleCase{"FullCircle", true, {1000, 0}, 1000, 500, 360, 400, nullptr, {1000, 0}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 // ---- distances ------------------------------------------------------------------
 
@@ -334,7 +334,7 @@ INSTANTIATE_TEST_SUITE_P(
         TDistanceCase{"FullCircleFarAway", true, {1000, 0}, {1000, 500}, 360, {}, {0, 0}, 618.034f},
         TDistanceCase{
             "ZeroSweepMeasuresToTheStart", true, {1000, 0}, {1000, 500}, 0, {}, {1000, 300}, 300}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST(Distance, ZeroSweepFromAFileMeasuresToTheStartOnly) {
   // Such an arc can only come from a file written elsewhere; its end point may be
@@ -494,7 +494,7 @@ INSTANTIATE_TEST_SUITE_P(
                      [](const QByteArray& b) { return Patched(b, 44, LE32(0x7FFFFFFF)); }},
         TRefusalCase{"CountOneTooMany",
                      [](const QByteArray& b) { return Patched(b, 44, LE32(3)); }}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    test::TCaseName());
 
 TEST(PathFile, MissingFileIsRefused) {
   test::TTempDir dir;

@@ -1,34 +1,25 @@
 // TNumEdit: display formats, typing, limits, leaving, Enter, and the change signal.
 #include <QApplication>
-#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 #include <utility>
 #include <vector>
 
+#include "common/PageDriver.h"
 #include "widgets/uNumEdit.h"
 
 namespace k2 {
 namespace {
 
-void Type(QWidget* w, const QString& text) {
-  for (const QChar c : text) {
-    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-    QApplication::sendEvent(w, &press);
-  }
-}
+using test::Leave;
+using test::TypeKeys;
 
 void ClearText(QWidget* w) {
   QKeyEvent selectAll(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier);
   QApplication::sendEvent(w, &selectAll);
   QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
   QApplication::sendEvent(w, &del);
-}
-
-void Leave(QWidget* w) {
-  QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-  QApplication::sendEvent(w, &out);
 }
 
 // Records every ValueChanged.
@@ -110,7 +101,7 @@ TEST(NumEditTest, EnforcedLimitsBringTypedValuesBackWhenTheEditIsLeft) {
     e.SetLimits(c.Min, c.Max);
     e.SetValue(c.Min);
     ClearText(&e);
-    Type(&e, QString::fromLatin1(c.Typed));
+    TypeKeys(&e, QString::fromLatin1(c.Typed));
     EXPECT_EQ(e.text(), QString::fromLatin1(c.Typed).left(e.text().size()));
     EXPECT_DOUBLE_EQ(e.Value(), c.Value);
     Leave(&e);
@@ -125,7 +116,7 @@ TEST(NumEditTest, LimitsThatAreNotEnforcedAcceptAnyNumber) {
   EXPECT_TRUE(e.HasLimits());
   EXPECT_FALSE(e.LimitsEnforced());
   ClearText(&e);
-  Type(&e, QStringLiteral("1500"));
+  TypeKeys(&e, QStringLiteral("1500"));
   Leave(&e);
   EXPECT_EQ(e.Value(), 1500);
   e.SetValue(-3);
@@ -135,17 +126,17 @@ TEST(NumEditTest, LimitsThatAreNotEnforcedAcceptAnyNumber) {
 TEST(NumEditTest, OnlyNumbersCanBeTyped) {
   TNumEdit i;
   ClearText(&i);
-  Type(&i, QStringLiteral("1a2.5x"));
+  TypeKeys(&i, QStringLiteral("1a2.5x"));
   EXPECT_EQ(i.text(), QStringLiteral("125"));
   // Whole numbers stay within 32 bits.
   ClearText(&i);
-  Type(&i, QStringLiteral("99999999999"));
+  TypeKeys(&i, QStringLiteral("99999999999"));
   EXPECT_EQ(i.Value(), 2147483647.0);
 
   TNumEdit r(TNumEdit::TKind::Real);
   r.SetDisplayFormat(QStringLiteral("0.000;-0.000"));
   ClearText(&r);
-  Type(&r, QStringLiteral("-1.23456"));
+  TypeKeys(&r, QStringLiteral("-1.23456"));
   EXPECT_EQ(r.text(), QStringLiteral("-1.234"));  // no more decimals than shown
   EXPECT_DOUBLE_EQ(r.Value(), -1.234);
 }
@@ -155,7 +146,7 @@ TEST(NumEditTest, TextThatIsNoNumberYetKeepsTheValue) {
   e.SetValue(42);
   TChanges changes(e);
   ClearText(&e);
-  Type(&e, QStringLiteral("-"));
+  TypeKeys(&e, QStringLiteral("-"));
   EXPECT_EQ(e.Value(), 42);
   Leave(&e);
   EXPECT_EQ(e.text(), QStringLiteral("42"));
@@ -168,7 +159,7 @@ TEST(NumEditTest, ChangeSignalTellsTypingFromProgrammaticChanges) {
   e.SetValue(5);
   e.SetValue(5);  // no change, no signal
   ClearText(&e);  // "" is no number: no signal
-  Type(&e, QStringLiteral("12"));
+  TypeKeys(&e, QStringLiteral("12"));
   Leave(&e);
   const std::vector<std::pair<double, bool>> expected = {{5, false}, {1, true}, {12, true}};
   EXPECT_EQ(changes.Seen, expected);
@@ -188,7 +179,7 @@ TEST(NumEditTest, EnterLeavesTheEditForTheNextControl) {
   QApplication::processEvents();
   ASSERT_TRUE(first->hasFocus());
   ClearText(first);
-  Type(first, QStringLiteral("3"));
+  TypeKeys(first, QStringLiteral("3"));
   QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
   QApplication::sendEvent(first, &enter);
   QApplication::processEvents();
