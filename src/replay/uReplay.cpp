@@ -36,7 +36,9 @@ bool TReplay::LoadFromFile() {
   StepMs = SimStepMs;
   StepRecords = 1;
 
+  Elements.Build(*Track);
   Readings.assign(Car->LightSensors.size(), 0);
+
   Views.LayOut(*Car);
   Ccd.reset();
   if (Car->CCDSensor) {
@@ -48,16 +50,17 @@ bool TReplay::LoadFromFile() {
 
 void TReplay::ApplyRecord() {
   if (Index < 0 || Index >= RecordCount) return;
-  const TRecordData& r = *Records.Items[static_cast<size_t>(Index)];
-  Car->Heading = r.Heading;
-  Car->SteerAngle = r.SteerAngle;
-  Pos = MakePointF(r.PosX, r.PosY);
-  Speed = r.Speed;
-  Acc = r.Acc;
-  Warp = r.Warp;
-  std::copy_n(r.Readings.begin(), std::min(r.Readings.size(), Readings.size()), Readings.begin());
+  const float* f = Records.Fields(Index);
+  Pos = MakePointF(f[0], f[1]);
+  Car->Heading = f[2];
+  Car->SteerAngle = f[3];
+  Speed = f[4];
+  Acc = f[5];
+  Warp = f[6];
+  std::copy_n(Records.Readings(Index), std::min<size_t>(Records.Stride(), Readings.size()),
+              Readings.begin());
   Track->DrawTransform->SetOffset(MakePointF(-Pos.X, -Pos.Y));
-  if (Ccd) Ccd->Render(*Track, Pos, Car->Heading);
+  if (Ccd) Ccd->Render(*Track, &Elements, Pos, Car->Heading);
 }
 
 void TReplay::DrawInitial() {

@@ -14,6 +14,7 @@
 #include "simulation/uRecord.h"
 #include "simulation/uRunView.h"
 #include "simulation/uSimuSampling.h"
+#include "track/uPathIndex.h"
 
 namespace k2 {
 
@@ -70,6 +71,8 @@ class TReplay {
 
  private:
   TRunView Views;
+  TPathIndex Elements;  // of Track's elements, for the CCD picture
 };
+
 
 }  // namespace k2

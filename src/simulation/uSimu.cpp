@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "base/uAssert.h"
+#include "base/uCpu.h"
 #include "base/uStream.h"
 #include "car/uCar.h"
 #include "car/uMotor.h"
@@ -64,10 +65,9 @@ bool TSimu::LoadTrack(const QString& path) {
   Track->FileName = path;
   // A track without elements cannot be driven: every deviation would be undefined.
   TrackLoaded = Track->LoadFromFile() && !Track->Elements.empty();
-  if (!TrackLoaded) {
-    Track->Clear();
-    return false;
-  }
+  if (!TrackLoaded) Track->Clear();
+  Index.Build(*Track);
+  if (!TrackLoaded) return false;
   TrackFileName = FilePart(path);
   return true;
 }
@@ -144,6 +144,8 @@ bool TSimu::ResetRun() {
 }
 
 bool TSimu::Prepare() {
+  // The car test loads its track itself.
+  Index.Build(*Track);
   SetInitialHeading();
   const bool reset = ResetRun();
   Views.DrawStill(TrackLoaded ? Track.get() : nullptr, CarLoaded ? Car : nullptr, Pos, Readings);
@@ -170,12 +172,17 @@ bool TSimu::Step() {
   // edited while it runs).
   K2_ASSERT(Car && Track);
   K2_ASSERT(Readings.size() == Car->LightSensors.size() && Polars.size() == Readings.size());
+  K2_ASSERT(Index.Count() == static_cast<int32_t>(Track->Elements.size()));
+  ClearUpperVectorState();  // Qt's drawing since the last step leaves it dirty
   UpdatePosition();
   UpdateWarp();
   UpdateSpeed();
   PlaceSensorPoints(Polars, Pos, Car->Heading, SensorPoints);
-  ReadLightSensors(*Track, *Car, SensorPoints, Readings);
-  if (Ccd) Ccd->Render(*Track, Pos, Car->Heading);
+  ReadLightSensors(*Track, Index, *Car, SensorPoints, Readings, Scratch);
+  if (Ccd) {
+    Ccd->Render(*Track, &Index, Pos, Car->Heading);
+    ClearUpperVectorState();
+  }
   Car->StepActuators();  // the motor advances a second time here
   Track->DrawTransform->SetOffset(MakePointF(-Pos.X, -Pos.Y));
   TimeMs += StepMs;
@@ -205,13 +212,9 @@ void TSimu::UpdatePosition() {
 
 void TSimu::UpdateWarp() {
   if (Track->Elements.empty()) return;  // nothing to measure from: keep the last value
-  float best = ElementDistance(*Track->Elements.front(), Pos);
-  for (size_t i = 1; i < Track->Elements.size(); ++i) {
-    const float d = ElementDistance(*Track->Elements[i], Pos);
-    if (d < best) best = d;
-  }
-  Warp = best;
+  Warp = NearestDistance(*Track, Index, Pos, Scratch);
 }
+
 
 void TSimu::UpdateSpeed() {
   Car->Motor->Step();
@@ -254,16 +257,8 @@ bool TSimu::CallJudge() {
 // ---- records ----------------------------------------------------------------
 
 void TSimu::AddRecord() {
-  auto r = std::make_unique<TRecordData>();
-  r->PosX = Pos.X;
-  r->PosY = Pos.Y;
-  r->Heading = Car->Heading;
-  r->SteerAngle = Car->SteerAngle;
-  r->Speed = Speed;
-  r->Acc = Acc;
-  r->Warp = Warp;
-  r->Readings = Readings;
-  Records.Add(std::move(r));
+  const float fields[7] = {Pos.X, Pos.Y, Car->Heading, Car->SteerAngle, Speed, Acc, Warp};
+  Records.Add(fields, Readings.data(), static_cast<int32_t>(Readings.size()));
 }
 
 bool TSimu::SaveToFile() {

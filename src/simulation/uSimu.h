@@ -21,6 +21,7 @@
 #include "simulation/uRecord.h"
 #include "simulation/uRunView.h"
 #include "simulation/uSimuSampling.h"
+#include "track/uPathIndex.h"
 
 namespace k2 {
 
@@ -104,6 +105,9 @@ class TSimu {
   TRunView Views;
   std::unique_ptr<TCar> OwnedCar;
   TJudgeModule Module;
+  TPathIndex Index;               // of Track's elements, rebuilt whenever they change
+  std::vector<int32_t> Scratch;   // the index's answers, reused every step
+
   std::vector<TPolar> Polars;  // the point sensors' sensed points, fixed per car
 };
 

@@ -3,14 +3,17 @@
 #include <QPolygonF>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 
+#include "base/uAssert.h"
 #include "car/uCar.h"
 #include "car/uSensor.h"
 #include "geometry/uConstants.h"
 #include "simulation/uRecord.h"
 #include "simulation/uRunView.h"
 #include "track/uPath.h"
+#include "track/uPathIndex.h"
 
 namespace k2 {
 
@@ -156,6 +159,26 @@ void PlaceSensorPoints(const std::vector<TPolar>& polars, TPointF pos, float hea
   }
 }
 
+namespace {
+
+// What one element does to one sensor's reading: 255 unless the element lies within
+// the sensor's reach (half the line width for a discrete sensor, its radius for a
+// continuous one).
+int32_t ReadingAt(const TLightSensor& s, float halfLine, float d) {
+  if (s.SensorType == 0) return halfLine >= d ? 0 : 255;
+  if (d <= static_cast<float>(s.EffectiveR))
+    // A zero radius reads 0 exactly on the line (0 / 0 would be undefined).
+    return s.EffectiveR > 0 ? RoundHalfEven(255.0 * d / s.EffectiveR) : 0;
+  return 255;
+}
+
+// The distance beyond which an element leaves the sensor's reading at 255.
+double Reach(const TLightSensor& s, float halfLine) {
+  return s.SensorType == 0 ? halfLine : static_cast<float>(s.EffectiveR);
+}
+
+}  // namespace
+
 void ReadLightSensors(const TPath& track, const TCar& car, const std::vector<TPointF>& points,
                       std::vector<uint8_t>& readings) {
   const size_t n = std::min(points.size(), car.LightSensors.size());
@@ -163,21 +186,59 @@ void ReadLightSensors(const TPath& track, const TCar& car, const std::vector<TPo
   const float halfLine = track.LineWidth / 2.0f;
   for (const auto& e : track.Elements) {
     for (size_t i = 0; i < n; ++i) {
-      const TLightSensor& s = *car.LightSensors[i];
-      const float d = ElementDistance(*e, points[i]);
-      int32_t r;
-      if (s.SensorType == 0) {
-        r = halfLine >= d ? 0 : 255;
-      } else if (d <= static_cast<float>(s.EffectiveR)) {
-        // A zero radius reads 0 exactly on the line (0 / 0 would be undefined).
-        r = s.EffectiveR > 0 ? RoundHalfEven(255.0 * d / s.EffectiveR) : 0;
-      } else {
-        r = 255;
-      }
+      const int32_t r = ReadingAt(*car.LightSensors[i], halfLine, ElementDistance(*e, points[i]));
       if (r < readings[i]) readings[i] = static_cast<uint8_t>(r);
     }
   }
 }
+
+void ReadLightSensors(const TPath& track, const TPathIndex& index, const TCar& car,
+                      const std::vector<TPointF>& points, std::vector<uint8_t>& readings,
+                      std::vector<int32_t>& scratch) {
+  K2_ASSERT(index.Count() == static_cast<int32_t>(track.Elements.size()));
+  const size_t n = std::min(points.size(), car.LightSensors.size());
+  readings.assign(points.size(), 255);
+  const float halfLine = track.LineWidth / 2.0f;
+  for (size_t i = 0; i < n; ++i) {
+    const TLightSensor& s = *car.LightSensors[i];
+    // Elements beyond the reach read 255 and cannot lower the reading.
+    index.Near(points[i], Reach(s, halfLine), scratch);
+    for (int32_t e : scratch) {
+      const int32_t r = ReadingAt(s, halfLine, ElementDistance(*track.Elements[static_cast<size_t>(e)], points[i]));
+      if (r < readings[i]) readings[i] = static_cast<uint8_t>(r);
+    }
+  }
+}
+
+float NearestDistance(const TPath& track, TPointF p) {
+  float best = ElementDistance(*track.Elements.front(), p);
+  for (size_t i = 1; i < track.Elements.size(); ++i) {
+    const float d = ElementDistance(*track.Elements[i], p);
+    if (d < best) best = d;
+  }
+  return best;
+}
+
+float NearestDistance(const TPath& track, const TPathIndex& index, TPointF p,
+                      std::vector<int32_t>& scratch) {
+  K2_ASSERT(!track.Elements.empty() && index.Count() == static_cast<int32_t>(track.Elements.size()));
+  float best = ElementDistance(*track.Elements.front(), p);
+  if (std::isnan(best)) return best;  // nothing compares below it
+  // Look near p first and further only while nothing near is closer than the search
+  // reaches: every element left out then has a lower bound above the best distance.
+  double reach = std::max(static_cast<double>(track.PathWidth), 100.0);
+  for (;;) {
+    index.Near(p, std::min<double>(reach, best), scratch);
+    for (int32_t e : scratch) {
+      if (e == 0) continue;
+      const float d = ElementDistance(*track.Elements[static_cast<size_t>(e)], p);
+      if (d < best) best = d;
+    }
+    if (best <= reach) return best;
+    reach = reach < 1e30 ? reach * 4 : std::numeric_limits<double>::infinity();
+  }
+}
+
 
 // ---- CCD --------------------------------------------------------------------
 
@@ -198,7 +259,10 @@ bool TCcdCamera::Setup(const TCCDSensor& sensor, const QImage* display) {
 
   try {
     CcdView = std::make_unique<TTransformRect>(Side, Side, 4.0f);
-    CcdWork = QImage(Side, Side, QImage::Format_ARGB32);
+    // Premultiplied, although only opaque colours are ever drawn into it (so the bytes
+    // are those of plain ARGB32): Qt fills plain ARGB32 spans through its thread pool
+    // once a fill has 96 spans, and this format's opaque fills stay in this thread.
+    CcdWork = QImage(Side, Side, QImage::Format_ARGB32_Premultiplied);
     CcdFrame = QImage(sensor.PixelWidth, sensor.PixelHeight, QImage::Format_ARGB32);
   } catch (const std::bad_alloc&) {
     return false;
@@ -232,7 +296,7 @@ bool TCcdCamera::Setup(const TCCDSensor& sensor, const QImage* display) {
   return true;
 }
 
-void TCcdCamera::Render(const TPath& track, TPointF pos, float heading) {
+void TCcdCamera::Render(const TPath& track, const TPathIndex* index, TPointF pos, float heading) {
   if (!Projective) return;  // the picture stays white
   WorkPainter.resetTransform();
   WorkPainter.fillRect(0, 0, Side, Side, QColor::fromRgba(White));
@@ -252,13 +316,21 @@ void TCcdCamera::Render(const TPath& track, TPointF pos, float heading) {
   CcdView->SetOffset(MakePointF(-c.X, -c.Y));
 
   Figures.clear();
-  int last = -2;
-  for (size_t i = 0; i < track.Elements.size(); ++i) {
-    const TPathElement& e = *track.Elements[i];
-    if (!ElementVisible(e, *CcdView, 1)) continue;
-    AddElement(Figures, e, *CcdView, last != static_cast<int>(i) - 1);
-    last = static_cast<int>(i);
+  constexpr int32_t Margin = 1;  // mm, as the design view's visibility test takes it
+  if (index) {
+    index->InRect(CcdView->VisibleRect, 0.6 * Margin, Visible);
+  } else {
+    Visible.resize(track.Elements.size());
+    for (size_t i = 0; i < Visible.size(); ++i) Visible[i] = static_cast<int32_t>(i);
   }
+  int32_t last = -2;
+  for (int32_t i : Visible) {
+    const TPathElement& e = *track.Elements[static_cast<size_t>(i)];
+    if (!ElementVisible(e, *CcdView, Margin)) continue;
+    AddElement(Figures, e, *CcdView, last != i - 1);
+    last = i;
+  }
+
   if (!Figures.isEmpty()) WorkPainter.drawPath(Figures);
 
   Warp();

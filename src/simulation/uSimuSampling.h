@@ -22,6 +22,8 @@ namespace k2 {
 class TCar;
 class TCCDSensor;
 class TPath;
+class TPathIndex;
+
 
 // Background colours of the run views.
 constexpr QRgb MainViewBackground = 0xFFE0E0FF;
@@ -66,6 +68,19 @@ void PlaceSensorPoints(const std::vector<TPolar>& polars, TPointF pos, float hea
 // proportional to the distance for a continuous one).
 void ReadLightSensors(const TPath& track, const TCar& car, const std::vector<TPointF>& points,
                       std::vector<uint8_t>& readings);
+// The same readings, looking only at the elements `index` (built from `track`) cannot
+// rule out; `scratch` is working memory kept by the caller.
+void ReadLightSensors(const TPath& track, const TPathIndex& index, const TCar& car,
+                      const std::vector<TPointF>& points, std::vector<uint8_t>& readings,
+                      std::vector<int32_t>& scratch);
+
+// The deviation: the smallest ElementDistance of p from the track's elements, taken
+// in order from the first (so that a first element without a distance, NaN, gives NaN
+// as it would comparing each in turn).  The track has at least one element.
+float NearestDistance(const TPath& track, TPointF p);
+// The same, looking only at the elements `index` cannot rule out.
+float NearestDistance(const TPath& track, const TPathIndex& index, TPointF p,
+                      std::vector<int32_t>& scratch);
 
 // The CCD camera of a car: the work raster of the track around the sensed area
 // (4 mm per pixel, turned with the car), the camera picture (PixelWidth x PixelHeight)
@@ -78,8 +93,13 @@ class TCcdCamera {
   // rasters cannot be allocated.  `display` is the CCD view (may be null).
   bool Setup(const TCCDSensor& sensor, const QImage* display);
 
-  // Renders CcdFrame for a car at pos / heading on the track.
-  void Render(const TPath& track, TPointF pos, float heading);
+  // Renders CcdFrame for a car at pos / heading on the track, drawing the elements
+  // `index` (built from `track`, may be null) cannot rule out.
+  void Render(const TPath& track, const TPathIndex* index, TPointF pos, float heading);
+  void Render(const TPath& track, TPointF pos, float heading) {
+    Render(track, nullptr, pos, heading);
+  }
+
   // Grey levels of CcdFrame, row by row from the top; `out` holds Width() x Height().
   void Grey(uint8_t* out) const;
   // Draws CcdFrame scaled into the display (nearest neighbour).
@@ -108,6 +128,7 @@ class TCcdCamera {
   TPolar CcdCentre;               // centre of SenseRect, car frame
   QPainter WorkPainter;           // kept active on CcdWork between steps
   QPainterPath Figures;           // reused every step
+  std::vector<int32_t> Visible;   // reused every step
   // Work pixel (row * Side + column) seen by each picture pixel, -1 for none; built
   // once per car for pictures of moderate size.
   std::vector<int32_t> Lookup;
