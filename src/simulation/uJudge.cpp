@@ -35,6 +35,9 @@ constexpr size_t MaxInputBytes = size_t(1) << 30;
 constexpr size_t MaxLineBytes = 4096;        // longer lines are split
 constexpr size_t PipeBytes = 65536;          // what a pipe holds: one read-out
 constexpr size_t FinalDrainBytes = 1 << 20;  // after the host has ended
+// How long the engine sleeps at a time waiting for a reply before it reads the host's
+// output and looks whether the host has ended.
+constexpr std::chrono::milliseconds SleepSlice(5);
 // Descriptors handed to the host are first copied at or above this number, so that
 // the spawn's dup2 actions never overwrite each other's sources.
 constexpr int SpawnFdBase = 10;
@@ -185,7 +188,7 @@ bool TJudgeModule::CallJudge(int32_t speed, const uint8_t* light, uint16_t light
   if (ccdBytes > 0 && ccd != input + LightCapacity)
     std::memcpy(input + LightCapacity, ccd, ccdBytes);
 
-  TControl& control = *reinterpret_cast<TControl*>(Memory);
+  TControl& control = Control();
   control.InputBytes = MemoryBytes - InputOffset;
   control.CcdOffset = LightCapacity;
   control.Speed = speed;
@@ -208,18 +211,19 @@ bool TJudgeModule::CallJudge(int32_t speed, const uint8_t* light, uint16_t light
 // overruns the timeout during the command is killed and reaped.
 TJudgeFault TJudgeModule::Exchange(char cmd) {
   if (Pid == 0 && !StartHost()) return TJudgeFault::HostFailed;
-  TPost posted = Post(cmd);
-  if (posted == TPost::Gone) {
+  Post(cmd);
+  char reply = 0;
+  TWait waited = WaitReply(reply);
+  if (waited == TWait::Ended && LoadShared(Control().TakenSeq) != Seq) {
+    // The host had ended before it took the command (between calls): this call is
+    // not the module's failure.  A fresh host gets the command.
     StopHost(false);
     if (!StartHost()) return TJudgeFault::HostFailed;
-    posted = Post(cmd);
-    if (posted == TPost::Gone) {
-      StopHost(false);
-      return TJudgeFault::HostFailed;
-    }
+    Post(cmd);
+    waited = WaitReply(reply);
   }
-  char reply = 0;
-  switch (WaitReply(reply)) {
+  switch (waited) {
+
     case TWait::Reply:
       if (reply == ReplyDone) return TJudgeFault::None;
       if (reply == ReplyRaised) return TJudgeFault::Raised;
@@ -235,57 +239,68 @@ TJudgeFault TJudgeModule::Exchange(char cmd) {
 }
 
 // Raises the command counter and wakes the host if it sleeps.
-TJudgeModule::TPost TJudgeModule::Post(char cmd) {
-  TControl& c = *reinterpret_cast<TControl*>(Memory);
+void TJudgeModule::Post(char cmd) {
+  TControl& c = Control();
   c.Command = static_cast<unsigned char>(cmd);
   StoreShared(c.CommandSeq, ++Seq);
-  if (LoadShared(c.HostAsleep) == 0) return TPost::Running;
-  for (;;) {
-    const ssize_t n = send(Sock, &cmd, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
-    // A full socket holds wake bytes enough.
-    if (n == 1 || (n < 0 && errno == EAGAIN)) return TPost::Woken;
-    if (n < 0 && errno == EINTR) continue;
-    return TPost::Gone;
-  }
+  WokeHost = LoadShared(c.HostAsleep) != 0;
+  if (WokeHost) FutexWake(c.CommandSeq);
 }
 
 bool TJudgeModule::Replied(char& reply) const {
-  const TControl& c = *reinterpret_cast<const TControl*>(Memory);
+  const TControl& c = Control();
   if (LoadShared(c.ReplySeq) != Seq) return false;
   reply = static_cast<char>(c.Reply);
   return true;
 }
 
-// Waits for the reply to the command just posted: spins first, then sleeps on the
-// socket, reading the host's output meanwhile so that a module printing more than
-// the pipe holds cannot stall.
-TJudgeModule::TWait TJudgeModule::WaitReply(char& reply) {
-  const auto deadline = TClock::now() + std::chrono::milliseconds(Timeout);
-  if (Spinning()) {
-    const auto until = std::min(deadline, TClock::now() + std::chrono::nanoseconds(SpinNs));
-    do {
-      if (Replied(reply)) {
-        DrainOutput(PipeBytes);
-        return TWait::Reply;
-      }
-      SpinPause();
-    } while (TClock::now() < until);
+bool TJudgeModule::HostEnded() const {
+  if (PidFd < 0) {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(Pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+           info.si_pid != 0;
   }
-  TControl& c = *reinterpret_cast<TControl*>(Memory);
+
+  pollfd fd = {PidFd, POLLIN, 0};
+  return poll(&fd, 1, 0) > 0;
+}
+
+// Waits for the reply to the command just posted: spins first, then sleeps on the
+// reply counter in short slices, reading the host's output between them (so that a
+// module printing more than the pipe holds cannot stall) and looking whether the host
+// has ended.
+TJudgeModule::TWait TJudgeModule::WaitReply(char& reply) {
+  const long long start = NowNs();
+  // A host that had to be woken is not running yet.  Should the system put it on this
+  // processor, a spin here would only keep it off: sleep at once.
+  if (!WokeHost && Spinner.Spin([&] { return Replied(reply); })) {
+    DrainOutput(PipeBytes);
+    return TWait::Reply;
+  }
+  const auto deadline = TClock::now() + std::chrono::milliseconds(Timeout);
+  TControl& c = Control();
   StoreShared(c.EngineAsleep, 1);
   TWait result = TWait::TimedOut;
   for (;;) {
-    if (Replied(reply)) {
-      result = TWait::Reply;
+    const uint32_t seen = LoadShared(c.ReplySeq);
+    if (seen == Seq) break;
+    timespec slice;
+    if (!TimeLeft(std::min(deadline, TClock::now() + SleepSlice), slice)) {
+      result = TWait::TimedOut;
       break;
     }
-    const TPoll p = PollHost(deadline);
-    if (p == TPoll::Quiet || p == TPoll::Byte) continue;  // a byte may be a spare one
-    // A reply posted just before the host ended still counts.
-    result = Replied(reply) ? TWait::Reply : p == TPoll::Ended ? TWait::Ended : TWait::TimedOut;
-    break;
+    FutexWait(c.ReplySeq, seen, &slice);
+    if (LoadShared(c.ReplySeq) == Seq) break;
+    DrainOutput(PipeBytes);
+    if (HostEnded()) {
+      result = TWait::Ended;
+      break;
+    }
   }
   StoreShared(c.EngineAsleep, 0);
+  Spinner.Slept(NowNs() - start);
+  // A reply posted just before the host ended still counts.
+  if (Replied(reply)) result = TWait::Reply;
   if (result == TWait::Reply) DrainOutput(PipeBytes);
   return result;
 }
@@ -319,11 +334,12 @@ TJudgeModule::TPoll TJudgeModule::PollHost(TClock::time_point deadline, char* lo
 
 bool TJudgeModule::StartHost() {
   if (!EnsureMemory()) return false;
-  TControl& c = *reinterpret_cast<TControl*>(Memory);
+  TControl& c = Control();
   StoreShared(c.CommandSeq, 0);
   StoreShared(c.ReplySeq, 0);
   StoreShared(c.HostAsleep, 0);
   StoreShared(c.EngineAsleep, 0);
+  StoreShared(c.TakenSeq, 0);
   Seq = 0;
   if (!SpawnHost()) return false;
   const auto deadline = TClock::now() + std::chrono::milliseconds(StartTimeout);
@@ -386,6 +402,7 @@ bool TJudgeModule::SpawnHost() {
 void TJudgeModule::StopHost(bool graceful) {
   if (Pid == 0) return;
   if (graceful && PidFd >= 0) {
+    Post(CmdQuit);
     CloseFd(Sock);
     const auto deadline = TClock::now() + std::chrono::milliseconds(Timeout);
     timespec ts;

@@ -29,6 +29,8 @@
 #include <string>
 #include <sys/types.h>
 
+#include "simulation/judge_host/JudgeProtocol.h"
+
 namespace k2 {
 
 // Why the last call or load failed.
@@ -126,10 +128,14 @@ class TJudgeModule {
   using TClock = std::chrono::steady_clock;
   enum class TWait { Reply, Ended, TimedOut };
   enum class TPoll { Quiet, Byte, Ended, TimedOut };
-  enum class TPost { Running, Woken, Gone };  // the host was awake, asleep, has ended
 
   TJudgeFault Exchange(char cmd);
-  TPost Post(char cmd);
+  judgehost::TControl& Control() const {
+    return *reinterpret_cast<judgehost::TControl*>(Memory);
+  }
+  // Raises the command counter; wakes the host when it sleeps (WokeHost).
+  void Post(char cmd);
+  bool HostEnded() const;
   bool Replied(char& reply) const;
   TWait WaitReply(char& reply);
   TPoll PollHost(TClock::time_point deadline, char* loadReply = nullptr);
@@ -165,7 +171,9 @@ class TJudgeModule {
   int Sock = -1;
   int OutFd = -1;  // non-blocking read end of the host's stdout and stderr
 
-  std::string Partial;  // output after the last line end
+  judgehost::TSpinner Spinner;  // the wait for replies
+  bool WokeHost = false;        // the last Post had to wake the host
+  std::string Partial;          // output after the last line end
   std::deque<QString> Lines;
   TOutputSink Sink;
 };

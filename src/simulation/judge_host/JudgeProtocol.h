@@ -13,13 +13,15 @@
 //
 // Commands: the engine writes the arguments and Command into TControl and raises
 // CommandSeq; the host runs the command, writes Reply and sets ReplySeq to the same
-// number.  Each side first spins briefly on the other's counter (on machines with
-// more than one processor), then sleeps on the control socket after raising its
-// Asleep flag; whoever finishes sends one wake byte when it sees the other's flag
-// raised.  Flags and counters are accessed sequentially consistent, so a sleeper is
-// never missed; a spare wake byte is harmless.  The socket also carries the host's
-// load result byte, and each side sees the other's end as end of file.
-#include <sched.h>
+// number.  Each side waits for the other's counter with TWaiter: a spin of adaptive
+// length (on machines with more than one processor), then a futex wait on the counter
+// itself after raising its Asleep flag; whoever raises a counter wakes the futex when
+// it sees the other's flag raised.  Flags and counters are accessed sequentially
+// consistent, so a sleeper is never missed.  The socket carries only the host's load
+// result byte; each side sees the other's end as end of file.
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -50,31 +52,74 @@ struct TControl {
   alignas(64) uint32_t Reply;
   uint32_t ReplySeq;
   uint32_t EngineAsleep;
+  uint32_t TakenSeq;  // the last command the host has started on
+
 };
 
 inline uint32_t LoadShared(const uint32_t& v) { return __atomic_load_n(&v, __ATOMIC_SEQ_CST); }
 inline void StoreShared(uint32_t& v, uint32_t x) { __atomic_store_n(&v, x, __ATOMIC_SEQ_CST); }
 
-// One round of a spin loop.  It yields the processor: the scheduler likes to queue a
-// process woken by a wake byte on the waker's processor, where it would otherwise
-// wait until the spin ends; and on a busy machine other work gets its turn.  On an
-// idle processor sched_yield returns at once.
-inline void SpinPause() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#elif defined(__aarch64__)
-  asm volatile("yield");
-#endif
-  sched_yield();
+// Futexes on words of the shared memory file (shared, not private: two processes).
+inline void FutexWake(uint32_t& word) {
+  syscall(SYS_futex, &word, FUTEX_WAKE, 1, nullptr, nullptr, 0);
+}
+// Sleeps while word holds `expected`, at most `timeout` (null: no limit).  Returns on a
+// wake, a change of the word, a signal or the timeout; the caller looks again.
+inline void FutexWait(uint32_t& word, uint32_t expected, const timespec* timeout) {
+  syscall(SYS_futex, &word, FUTEX_WAIT, expected, timeout, nullptr, 0);
 }
 
-// How long each side spins before it sleeps, and whether it spins at all: on a
-// single processor the other side cannot run while this one spins.
-constexpr long SpinNs = 100000;
-inline bool Spinning() {
-  static const bool multi = sysconf(_SC_NPROCESSORS_ONLN) > 1;
-  return multi;
+inline long long NowNs() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<long long>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
+
+// One side's spin before it sleeps.  Spinning pays while the other side answers within
+// the spin: calls in quick succession then cost a microsecond.  When the answers stop
+// coming that quickly (a run at real-time pace, a busy machine where the other side
+// waits for a processor) the spin only burns the processor the other side needs, so
+// its length adapts to how long the waits take: after a wait that ended while
+// spinning it grows, after one that had to sleep it becomes twice that wait when a
+// spin that long would have caught it, and halves otherwise.  On a single processor
+// the other side cannot run while this one spins, so there is no spin at all.
+class TSpinner {
+ public:
+  static constexpr long long MinNs = 2000;
+  static constexpr long long MaxNs = 100000;
+
+  // Spins until done() or the budget is spent; true when done.
+  template <class F>
+  bool Spin(F done) {
+    if (!Multi) return false;
+    const long long until = NowNs() + BudgetNs;
+    do {
+      if (done()) {
+        BudgetNs = Clamp(BudgetNs * 2);
+        return true;
+      }
+      Pause();
+    } while (NowNs() < until);
+    return false;
+  }
+  // After a wait that went on sleeping: its whole length, spin included.
+  void Slept(long long waitedNs) {
+    BudgetNs = waitedNs <= MaxNs ? Clamp(2 * waitedNs) : Clamp(BudgetNs / 2);
+  }
+  bool Multiprocessor() const { return Multi; }
+
+ private:
+  static long long Clamp(long long ns) { return ns < MinNs ? MinNs : ns > MaxNs ? MaxNs : ns; }
+  static void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+  }
+  const bool Multi = sysconf(_SC_NPROCESSORS_ONLN) > 1;
+  long long BudgetNs = MaxNs / 2;
+};
 
 struct TCells {
   uint16_t Motor;
@@ -84,6 +129,7 @@ struct TCells {
 // Command values.
 constexpr char CmdJudge = 'J';
 constexpr char CmdReset = 'R';
+constexpr char CmdQuit = 'Q';  // unload the module and exit; no reply
 
 // The load result byte on the socket.
 constexpr char ReplyLoaded = 'L';

@@ -5,8 +5,8 @@
 //
 // Started only by TJudgeModule, with the control socket on descriptor 3, the shared
 // memory file on 4, stdout and stderr to the engine's output pipe (JudgeProtocol.h).
-// The host loads MODULE, replies whether that worked, then serves one command at a
-// time until the engine closes the socket.
+// The host loads MODULE, replies on the socket whether that worked, then serves one
+// command at a time until the engine posts CmdQuit.
 #include <dlfcn.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -49,37 +49,25 @@ bool SendByte(char c) {
   }
 }
 
-long long NowNs() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<long long>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
-// Waits until the engine raises CommandSeq past last; false when the engine has
-// closed the channel.
-bool AwaitCommand(TControl& c, uint32_t last) {
-  if (Spinning()) {
-    const long long until = NowNs() + SpinNs;
-    do {
-      if (LoadShared(c.CommandSeq) != last) return true;
-      SpinPause();
-    } while (NowNs() < until);
-  }
-  for (;;) {
-    StoreShared(c.HostAsleep, 1);
-    if (LoadShared(c.CommandSeq) != last) break;
-    char wake = 0;
-    const ssize_t n = recv(ControlFd, &wake, 1, 0);
-    if (n == 0 || (n < 0 && errno != EINTR)) return false;
-  }
+// The rhythm of the engine's commands.  A run in the window sends one every step, on
+// a timer: the gaps are regular, and sleeping until the engine wakes the host costs
+// the wake-up latency of an idle processor on every call.  So when the last gaps agree,
+// the host wakes itself shortly before the next command is due and spins across the
+// moment (a small fraction of the gap); the engine's wake stays the fallback.
+// Waits until the engine raises CommandSeq past last.
+void AwaitCommand(TControl& c, uint32_t last, TSpinner& spinner) {
+  const long long start = NowNs();
+  if (spinner.Spin([&] { return LoadShared(c.CommandSeq) != last; })) return;
+  StoreShared(c.HostAsleep, 1);
+  while (LoadShared(c.CommandSeq) == last) FutexWait(c.CommandSeq, last, nullptr);
   StoreShared(c.HostAsleep, 0);
-  return true;
+  spinner.Slept(NowNs() - start);
 }
 
 void PostReply(TControl& c, uint32_t seq, char reply) {
   c.Reply = static_cast<unsigned char>(reply);
   StoreShared(c.ReplySeq, seq);
-  if (LoadShared(c.EngineAsleep) != 0) SendByte(reply);
+  if (LoadShared(c.EngineAsleep) != 0) FutexWake(c.ReplySeq);
 }
 
 bool MapHead(THost& h) {
@@ -203,9 +191,14 @@ int main(int argc, char** argv) {
   if (!SendByte(ReplyLoaded)) return 1;
 
   TControl& c = *h.Control;
-  for (uint32_t seq = 0; AwaitCommand(c, seq);) {
+  TSpinner spinner;
+  for (uint32_t seq = 0;;) {
+    AwaitCommand(c, seq, spinner);
     seq = LoadShared(c.CommandSeq);
+    StoreShared(c.TakenSeq, seq);
+
     const uint32_t cmd = c.Command;
+    if (cmd == static_cast<unsigned char>(CmdQuit)) break;
     const char reply = cmd == static_cast<unsigned char>(CmdJudge)   ? RunJudge(h)
                        : cmd == static_cast<unsigned char>(CmdReset) ? RunReset(h)
                                                                      : ReplyBadInput;
