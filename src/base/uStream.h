@@ -46,6 +46,8 @@ class TStreamReader {
   TRectF ReadRect();
   // Reads exactly n bytes; fails (and returns empty) when fewer remain or n < 0.
   QByteArray ReadBytes(int64_t n);
+  // Reads exactly n bytes into out; fails (and fills out with zeros) when fewer remain.
+  bool ReadInto(void* out, int64_t n) { return Take(out, n); }
   // Reads a counted string; a negative count reads as empty, as the file formats say.
   QByteArray ReadString();
   // Reads and checks a file head.  False for a tag length above the maximum, another

@@ -36,17 +36,14 @@ bool DumpRecord(const QByteArray& bytes, TJsonWriter& w, QString& error) {
   w.EndObject();
   w.Key("SensorCount").Int(records.SensorCount);
   w.Key("Records").BeginArray();
-  for (const auto& r : records.Items) {
+  static const char* const fieldNames[7] = {"PosX", "PosY",  "Heading", "SteerAngle",
+                                            "Speed", "Acc", "Warp"};
+  for (int32_t i = 0; i < records.Count(); ++i) {
     w.BeginObject();
-    w.Key("PosX").Float(r->PosX);
-    w.Key("PosY").Float(r->PosY);
-    w.Key("Heading").Float(r->Heading);
-    w.Key("SteerAngle").Float(r->SteerAngle);
-    w.Key("Speed").Float(r->Speed);
-    w.Key("Acc").Float(r->Acc);
-    w.Key("Warp").Float(r->Warp);
+    const float* f = records.Fields(i);
+    for (int k = 0; k < 7; ++k) w.Key(fieldNames[k]).Float(f[k]);
     w.Key("Readings").BeginArray();
-    for (uint8_t b : r->Readings) w.Int(b);
+    for (int32_t k = 0; k < records.Stride(); ++k) w.Int(records.Readings(i)[k]);
     w.EndArray();
     w.EndObject();
   }

@@ -1,5 +1,7 @@
 #include "simulation/uRecord.h"
 
+#include <algorithm>
+
 #include "base/uAssert.h"
 #include "base/uStream.h"
 #include "car/uCar.h"
@@ -25,24 +27,84 @@ bool WriteName(TStreamWriter& s, const QString& name, const char* what, QString&
 
 }  // namespace
 
+TRecords::TRecords() = default;
+TRecords::~TRecords() = default;
+
+void TRecords::Clear() {
+  Blocks.clear();
+  Size = 0;
+  StrideBytes = 0;
+  ++Generation;
+}
+
+size_t TRecords::MemoryBytes() const {
+  return Blocks.size() * (sizeof(TBlock) + BlockSize * (7 * sizeof(float) + StrideBytes)) +
+         Blocks.capacity() * sizeof(Blocks[0]);
+}
+
+void TRecords::Widen(int32_t stride) {
+  for (auto& block : Blocks) {
+    auto bytes = std::make_unique<uint8_t[]>(static_cast<size_t>(BlockSize) * stride);
+    for (int32_t r = 0; r < BlockSize; ++r)
+      std::copy_n(block->Bytes.get() + static_cast<size_t>(r) * StrideBytes, StrideBytes,
+                  bytes.get() + static_cast<size_t>(r) * stride);
+    block->Bytes = std::move(bytes);
+  }
+  StrideBytes = stride;
+}
+
+float* TRecords::AppendSlot() {
+  const size_t k = static_cast<size_t>(Size) & (BlockSize - 1);
+  if (k == 0) {
+    auto block = std::make_unique<TBlock>();
+    block->Floats = std::make_unique<float[]>(7 * BlockSize);
+    block->Bytes = std::make_unique<uint8_t[]>(static_cast<size_t>(BlockSize) * StrideBytes);
+    Blocks.push_back(std::move(block));
+  }
+  ++Size;
+  return Blocks.back()->Floats.get() + 7 * k;
+}
+
+void TRecords::Add(const float (&fields)[7], const uint8_t* readings, int32_t count) {
+  K2_ASSERT(count >= 0 && Size < INT32_MAX);
+  if (count > StrideBytes) Widen(count);
+  float* f = AppendSlot();
+  std::copy_n(fields, 7, f);
+  uint8_t* bytes = ReadingsAt(Size - 1);
+  std::copy_n(readings, count, bytes);
+  std::fill(bytes + count, bytes + StrideBytes, 0);
+}
+
+void TRecords::Add(const TRecordData& r) {
+  const float fields[7] = {r.PosX, r.PosY, r.Heading, r.SteerAngle, r.Speed, r.Acc, r.Warp};
+  Add(fields, r.Readings.data(), static_cast<int32_t>(r.Readings.size()));
+}
+
+TRecordData TRecords::At(int32_t i) const {
+  K2_ASSERT(i >= 0 && i < Size);
+  const float* f = Fields(i);
+  TRecordData r;
+  r.PosX = f[0];
+  r.PosY = f[1];
+  r.Heading = f[2];
+  r.SteerAngle = f[3];
+  r.Speed = f[4];
+  r.Acc = f[5];
+  r.Warp = f[6];
+  r.Readings.assign(Readings(i), Readings(i) + StrideBytes);
+  return r;
+}
+
 void TRecords::SaveToStream(TStreamWriter& s) const {
   const int32_t n = SensorCount > 0 ? SensorCount : 0;
   s.WriteInt32(SensorCount);
   s.WriteInt32(Count());
-  QByteArray readings;
-  if (!Items.empty()) readings.resize(n);
-  for (const auto& r : Items) {
-    s.WriteFloat(r->PosX);
-    s.WriteFloat(r->PosY);
-    s.WriteFloat(r->Heading);
-    s.WriteFloat(r->SteerAngle);
-    s.WriteFloat(r->Speed);
-    s.WriteFloat(r->Acc);
-    s.WriteFloat(r->Warp);
-    for (int32_t i = 0; i < n; ++i)
-      readings[i] =
-          i < static_cast<int32_t>(r->Readings.size()) ? static_cast<char>(r->Readings[i]) : '\0';
-    s.WriteBytes(readings);
+  const int32_t kept = std::min(n, StrideBytes);
+  const QByteArray zeros(n - kept, '\0');
+  for (int32_t i = 0; i < Size; ++i) {
+    for (int k = 0; k < 7; ++k) s.WriteFloat(Fields(i)[k]);
+    s.WriteBytes(reinterpret_cast<const char*>(Readings(i)), kept);
+    s.WriteBytes(zeros);
   }
 }
 
@@ -56,19 +118,11 @@ bool TRecords::LoadFromStream(TStreamReader& s) {
     return false;
   }
   SensorCount = sensors;
-  Items.reserve(static_cast<size_t>(n));
+  StrideBytes = sensors;
   for (int32_t i = 0; i < n; ++i) {
-    auto r = std::make_unique<TRecordData>();
-    r->PosX = s.ReadFloat();
-    r->PosY = s.ReadFloat();
-    r->Heading = s.ReadFloat();
-    r->SteerAngle = s.ReadFloat();
-    r->Speed = s.ReadFloat();
-    r->Acc = s.ReadFloat();
-    r->Warp = s.ReadFloat();
-    const QByteArray bytes = s.ReadBytes(sensors);
-    r->Readings.assign(bytes.begin(), bytes.end());
-    Items.push_back(std::move(r));
+    float* f = AppendSlot();
+    for (int k = 0; k < 7; ++k) f[k] = s.ReadFloat();
+    s.ReadInto(ReadingsAt(i), sensors);
   }
   if (s.Failed()) {
     Clear();
@@ -77,7 +131,6 @@ bool TRecords::LoadFromStream(TStreamReader& s) {
   K2_ASSERT(Count() == n);
   return true;
 }
-
 
 bool BuildRecordFile(const TRecordNames& names, int32_t stepMs, const TPath& track, const TCar& car,
                      const TRecords& records, QByteArray& out, QString& error) {

@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+#include "geometry/uVector.h"
+
 namespace k2 {
 
 class TCar;
@@ -33,26 +35,71 @@ struct TRecordData {
 // Bytes of one record in the file: seven floats and the readings.
 constexpr int32_t RecordFixedSize = 28;
 
+// The records of a run, in time order, stored compactly: the seven floats of each
+// record side by side and its readings after them, in blocks of a fixed number of
+// records, so that a record costs its 28 bytes and its readings and appending never
+// moves what is stored.  Every record keeps as many reading bytes as the record with
+// the most (the stride); shorter ones are padded with 0, as the file pads them.
 class TRecords {
  public:
-  std::vector<std::unique_ptr<TRecordData>> Items;  // owned, in time order
-  int32_t SensorCount = 0;                          // reading bytes per record in the file
+  int32_t SensorCount = 0;  // reading bytes per record in the file
   // Changes whenever records are removed or replaced, so that caches built from the
   // list (the trail) know to start again; appending keeps it.
   uint64_t Generation = 0;
 
-  void Add(std::unique_ptr<TRecordData> r) { Items.push_back(std::move(r)); }
-  void Clear() {  // SensorCount stays
-    Items.clear();
-    ++Generation;
+  TRecords();
+  ~TRecords();
+  TRecords(const TRecords&) = delete;
+  TRecords& operator=(const TRecords&) = delete;
+
+  void Add(const TRecordData& r);
+  void Add(const std::unique_ptr<TRecordData>& r) { Add(*r); }
+  // One record from its seven fields (PosX, PosY, Heading, SteerAngle, Speed, Acc,
+  // Warp) and `count` readings.
+  void Add(const float (&fields)[7], const uint8_t* readings, int32_t count);
+  void Clear();  // SensorCount stays
+  int32_t Count() const { return Size; }
+  // Record i (0 <= i < Count()), with `Stride()` readings.
+  TRecordData At(int32_t i) const;
+  // Where the car stood at record i.
+  TPointF Position(int32_t i) const {
+    const float* f = Fields(i);
+    return TPointF{f[0], f[1]};
   }
-  int32_t Count() const { return static_cast<int32_t>(Items.size()); }
+  // The seven floats of record i, in the order of Add, and its readings.
+  const float* Fields(int32_t i) const {
+    return Blocks[static_cast<size_t>(i) >> BlockBits]->Floats.get() +
+           7 * (static_cast<size_t>(i) & (BlockSize - 1));
+  }
+  const uint8_t* Readings(int32_t i) const {
+    return Blocks[static_cast<size_t>(i) >> BlockBits]->Bytes.get() +
+           static_cast<size_t>(StrideBytes) * (static_cast<size_t>(i) & (BlockSize - 1));
+  }
+  int32_t Stride() const { return StrideBytes; }
+  // What the records take in memory, bytes.
+  size_t MemoryBytes() const;
 
   // Each record is written with exactly SensorCount reading bytes (missing ones as 0).
   void SaveToStream(TStreamWriter& s) const;
   // Replaces the content; false (and empty) for a negative or implausible count or a
   // block that ends early.
   bool LoadFromStream(TStreamReader& s);
+
+ private:
+  static constexpr int32_t BlockBits = 12;
+  static constexpr int32_t BlockSize = 1 << BlockBits;  // records per block
+  struct TBlock {
+    std::unique_ptr<float[]> Floats;   // 7 per record
+    std::unique_ptr<uint8_t[]> Bytes;  // StrideBytes per record
+  };
+  uint8_t* ReadingsAt(int32_t i) { return const_cast<uint8_t*>(Readings(i)); }
+  // Widens every record's readings to `stride` bytes (zeros after the old ones).
+  void Widen(int32_t stride);
+  float* AppendSlot();
+
+  std::vector<std::unique_ptr<TBlock>> Blocks;
+  int32_t Size = 0;
+  int32_t StrideBytes = 0;
 };
 
 // The three file names of a run, without folders.

@@ -1,6 +1,9 @@
 #include "simulation/uRunView.h"
 
+#include <cstring>
+
 #include "car/uCar.h"
+#include "geometry/uTransformRect.h"
 #include "simulation/uRecord.h"
 #include "simulation/uSimuSampling.h"
 #include "track/uPath.h"
@@ -31,8 +34,36 @@ void TRunView::DrawDots(const TCar& car, const std::vector<uint8_t>& readings) {
   if (!car.LightSensors.empty()) DrawSensorDisplay(Sensors, Dots, readings);
 }
 
+void TRunView::DrawTrackAround(TPath& track, TPointF pos) {
+  FillRaster(Main, MainViewBackground);
+  track.FitOverview();
+  // The overview's track is the same picture frame after frame: drawn once per
+  // transform and copied.
+  if (Usable(Overview)) {
+    const TTransformRect& t = *track.ViewTransform;
+    const bool same = !OverviewTrack.isNull() && OverviewTrack.size() == Overview->size() &&
+                      OverviewTrack.format() == Overview->format() &&
+                      CachedFor.X == t.Offset.X && CachedFor.Y == t.Offset.Y &&
+                      CachedScale == t.Scale && CachedZoom == t.ZoomFactor;
+    if (same) {
+      std::memcpy(Overview->bits(), OverviewTrack.constBits(),
+                  static_cast<size_t>(OverviewTrack.sizeInBytes()));
+    } else {
+      FillRaster(Overview, WhiteBackground);
+      track.DrawOverview(false);
+      OverviewTrack = Overview->copy();
+      CachedFor = t.Offset;
+      CachedScale = t.Scale;
+      CachedZoom = t.ZoomFactor;
+    }
+  }
+  track.MarkOverviewPoint(pos, 3);
+  track.DrawDesignView(false);
+}
+
 void TRunView::DrawStill(TPath* track, TCar* car, TPointF pos,
                          const std::vector<uint8_t>& readings) {
+  OverviewTrack = QImage();  // the track may have changed
   if (track) {
     DrawTrackViews(*track, pos);
   } else {
@@ -48,7 +79,7 @@ void TRunView::DrawStill(TPath* track, TCar* car, TPointF pos,
 void TRunView::DrawFrame(TPath& track, TCar& car, TPointF pos, const TRecords& records,
                          int32_t trailLast, const std::vector<uint8_t>& readings,
                          const TCcdCamera* ccd) {
-  DrawTrackViews(track, pos);
+  DrawTrackAround(track, pos);
   Trail.Draw(track, records, trailLast);
   car.Draw();
   DrawDots(car, readings);
@@ -56,6 +87,8 @@ void TRunView::DrawFrame(TPath& track, TCar& car, TPointF pos, const TRecords& r
 }
 
 void TRunView::Clear(bool withMain) {
+  OverviewTrack = QImage();
+
   FillRaster(Overview, 0);
   FillRaster(Sensors, 0);
   FillRaster(Ccd, 0);

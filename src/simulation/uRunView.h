@@ -76,6 +76,9 @@ class TRunView {
 
  private:
   void DrawDots(const TCar& car, const std::vector<uint8_t>& readings);
+  // As DrawTrackViews, with the overview's track taken from the cache when it is the
+  // same picture.
+  void DrawTrackAround(TPath& track, TPointF pos);
 
   QImage* Main;
   QImage* Overview;
@@ -84,6 +87,13 @@ class TRunView {
   TViewSize SensorLayout;
   std::vector<TPointF> Dots;  // dot corners in sensor-view pixels, one per point sensor
   TTrail Trail;
+  // The overview's track without marks, for the transform it was drawn with; emptied
+  // whenever the track may have changed (DrawStill, Clear).
+  QImage OverviewTrack;
+  TPointF CachedFor;
+  float CachedScale = 0;
+  float CachedZoom = 0;
+
 };
 
 }  // namespace k2

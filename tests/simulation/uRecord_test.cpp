@@ -73,13 +73,13 @@ TEST_F(RecordFileTest, EightSensorsAndThreeRecordsMake526Bytes) {
   EXPECT_EQ(Bytes.mid(410, 8), LE32(8) + LE32(3));
   ASSERT_EQ(Sim->Records.Count(), 3);
   for (int i = 0; i < 3; ++i) {
-    const TRecordData& r = *Sim->Records.Items[static_cast<size_t>(i)];
+    const TRecordData r = Sim->Records.At(i);
     ASSERT_EQ(r.Readings.size(), 8u);
     const QByteArray readings(reinterpret_cast<const char*>(r.Readings.data()), 8);
     EXPECT_EQ(Bytes.mid(418 + 36 * i, 36), LEFloats(r) + readings) << i;
   }
   // The last record is the state after the last step.
-  const TRecordData& last = *Sim->Records.Items.back();
+  const TRecordData last = Sim->Records.At(Sim->Records.Count() - 1);
   EXPECT_EQ(last.PosY, Sim->Pos.Y);
   EXPECT_EQ(last.Speed, Sim->Speed);
   EXPECT_EQ(last.Heading, Sim->Car->Heading);
@@ -126,8 +126,8 @@ TEST_F(RecordFileTest, TheReaderGivesBackWhatWasWritten) {
   EXPECT_EQ(records.SensorCount, 8);
   ASSERT_EQ(records.Count(), 3);
   for (int i = 0; i < 3; ++i) {
-    const TRecordData& a = *records.Items[static_cast<size_t>(i)];
-    const TRecordData& b = *Sim->Records.Items[static_cast<size_t>(i)];
+    const TRecordData a = records.At(i);
+    const TRecordData b = Sim->Records.At(i);
     EXPECT_EQ(LEFloats(a), LEFloats(b)) << i;
     EXPECT_EQ(a.Readings, b.Readings) << i;
   }
@@ -228,8 +228,8 @@ TEST(Records, ClearKeepsTheSensorCountAndTheStreamHoldsOneBlock) {
   ASSERT_TRUE(back.LoadFromStream(r));
   EXPECT_TRUE(r.AtEnd());
   ASSERT_EQ(back.Count(), 2);
-  EXPECT_EQ(back.Items[1]->PosX, 1);
-  EXPECT_EQ(back.Items[1]->Readings, (std::vector<uint8_t>{1, 255}));
+  EXPECT_EQ(back.At(1).PosX, 1);
+  EXPECT_EQ(back.At(1).Readings, (std::vector<uint8_t>{1, 255}));
   records.Clear();
   EXPECT_EQ(records.Count(), 0);
   EXPECT_EQ(records.SensorCount, 2);
