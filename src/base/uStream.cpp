@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
@@ -55,9 +54,34 @@ bool Convert(const char* to, const char* from, const QByteArray& in, QByteArray&
 
 }  // namespace
 
-void TStreamWriter::WriteInt32(int32_t v) { PutLE(Buffer, v); }
-void TStreamWriter::WriteUInt8(uint8_t v) { Buffer.append(static_cast<char>(v)); }
-void TStreamWriter::WriteFloat(float v) { PutLE(Buffer, v); }
+namespace {
+constexpr qsizetype ChunkBytes = 65536;
+}  // namespace
+
+void TStreamWriter::Pass() {
+  if (Sink && Buffer.size() >= ChunkBytes) Flush();
+}
+
+bool TStreamWriter::Flush() {
+  if (!Sink) return true;
+  if (!SinkFailed && !Buffer.isEmpty())
+    SinkFailed = !Sink->Write(Buffer.constData(), static_cast<size_t>(Buffer.size()));
+  Buffer.clear();
+  return !SinkFailed;
+}
+
+void TStreamWriter::WriteInt32(int32_t v) {
+  PutLE(Buffer, v);
+  Pass();
+}
+void TStreamWriter::WriteUInt8(uint8_t v) {
+  Buffer.append(static_cast<char>(v));
+  Pass();
+}
+void TStreamWriter::WriteFloat(float v) {
+  PutLE(Buffer, v);
+  Pass();
+}
 
 void TStreamWriter::WriteRect(const TRectF& r) {
   WriteFloat(r.Left);
@@ -66,7 +90,10 @@ void TStreamWriter::WriteRect(const TRectF& r) {
   WriteFloat(r.Bottom);
 }
 
-void TStreamWriter::WriteBytes(const char* data, int size) { Buffer.append(data, size); }
+void TStreamWriter::WriteBytes(const char* data, int size) {
+  Buffer.append(data, size);
+  Pass();
+}
 
 void TStreamWriter::WriteString(const QByteArray& bytes) {
   WriteInt32(static_cast<int32_t>(bytes.size()));
@@ -156,17 +183,6 @@ bool TStreamReader::ReadHead(const char* tag, int32_t version) {
   if (Bad || text != QByteArray(tag)) return false;
   const int32_t v = ReadInt32();
   return !Bad && v == version;
-}
-
-bool SaveFileAtomic(const QString& path, const QByteArray& data) {
-  if (path.isEmpty()) return false;
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  if (file.write(data) != data.size()) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
 }
 
 bool ReadWholeFile(const QString& path, QByteArray& out) {

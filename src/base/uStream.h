@@ -8,12 +8,20 @@
 #include <QString>
 #include <cstdint>
 
+#include "base/uFileSave.h"
 #include "geometry/uVector.h"
 
 namespace k2 {
 
+// Collects the bytes in memory (Data()), or, given a file, passes them on to it in
+// chunks as they come, so that a large file is never held whole in memory.
 class TStreamWriter {
  public:
+  TStreamWriter() = default;
+  explicit TStreamWriter(TAtomicFile& sink) : Sink(&sink) {}
+  TStreamWriter(const TStreamWriter&) = delete;
+  TStreamWriter& operator=(const TStreamWriter&) = delete;
+
   void WriteInt32(int32_t v);
   void WriteUInt8(uint8_t v);
   void WriteFloat(float v);
@@ -29,10 +37,17 @@ class TStreamWriter {
   // A file head: tag length, tag, version.
   void WriteHead(const char* tag, int32_t version);
 
+  // The bytes written so far (without a file).
   const QByteArray& Data() const { return Buffer; }
+  // Passes the bytes still held on to the file; false when any write to it failed.
+  bool Flush();
 
  private:
+  void Pass();  // flushes once a chunk has come together
+
   QByteArray Buffer;
+  TAtomicFile* Sink = nullptr;  // not owned
+  bool SinkFailed = false;
 };
 
 class TStreamReader {
@@ -67,9 +82,6 @@ class TStreamReader {
   bool Bad = false;
 };
 
-// Writes data to a temporary file beside path and renames it over path, so that a
-// failed save leaves any previous file untouched.  True when the file was written.
-bool SaveFileAtomic(const QString& path, const QByteArray& data);
 // Reads a whole file.  False when it does not exist or cannot be read.
 bool ReadWholeFile(const QString& path, QByteArray& out);
 

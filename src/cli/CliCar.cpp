@@ -1,7 +1,6 @@
 // dump and build of car files, and render-car.
 #include "cli/CliCar.h"
 
-#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 #include <initializer_list>
@@ -411,12 +410,7 @@ int CmdRenderCar(const QStringList& args) {
                                     "that cannot fit, or the file ends early)"));
   car.Draw();
 
-  QByteArray png;
-  QBuffer buffer(&png);
-  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG") ||
-      !SaveFileAtomic(out, png))
-    return Fail(out + QStringLiteral(": cannot write the file"));
-  return ExitOk;
+  return WritePng(image, out);
 }
 
 }  // namespace k2::cli

@@ -5,6 +5,7 @@
 // ExitBadInput; a failed Judge call exits with ExitJudgeFailed.  build never leaves a
 // half-written output file (files are written through a temporary file and a rename).
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +23,8 @@ constexpr int ExitJudgeFailed = 3;
 
 // Prints "kurvino2-cli: <message>" to stderr and returns `code`.
 int Fail(const QString& message, int code = ExitBadInput);
+// Writes a picture as PNG through a temporary file: ExitOk, or the failure reported.
+int WritePng(const QImage& image, const QString& path);
 
 // One kind of document file.  The kind of a file is told by its magic text.
 struct TFileKind {

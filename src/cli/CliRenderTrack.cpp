@@ -6,7 +6,6 @@
 //            with the frame of the design view (558 px, 3000 mm, centred likewise).
 //
 // --size and --span change the drawn view only; --center moves the design view.
-#include <QBuffer>
 #include <QImage>
 #include <QLocale>
 #include <cmath>
@@ -122,12 +121,7 @@ int CmdRenderTrack(const QStringList& args) {
   if (!track.LoadFromFile()) return Fail(in + QStringLiteral(": not a readable track file"));
 
   Render(track, o);
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  if (!raster.save(&buffer, "PNG") || !SaveFileAtomic(out, png))
-    return Fail(out + QStringLiteral(": cannot write the file"));
-  return ExitOk;
+  return WritePng(raster, out);
 }
 
 }  // namespace k2::cli

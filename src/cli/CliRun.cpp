@@ -202,9 +202,7 @@ int CmdRenderFrame(const QStringList& args) {
                 QStringLiteral(": INDEX must lie between 0 and %1").arg(replay.RecordCount - 1));
   replay.SeekIndex(index);
   replay.DrawFrame();
-  if (!draw.save(args[2], "PNG"))
-    return Fail(args[2] + QStringLiteral(": cannot write the picture"));
-  return ExitOk;
+  return WritePng(draw, args[2]);
 }
 
 }  // namespace k2::cli

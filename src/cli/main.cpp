@@ -1,4 +1,5 @@
 // kurvino2-cli: the engine and the file formats without a window.
+#include <QBuffer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <cerrno>
@@ -89,7 +90,8 @@ int CmdBuild(const QStringList& args) {
     if (type->Text != k->Type) continue;
     QByteArray bytes;
     if (!k->Build(doc, bytes, error)) return Fail(in + QStringLiteral(": ") + error);
-    if (!SaveFileAtomic(out, bytes)) return Fail(out + QStringLiteral(": cannot write the file"));
+    if (!SaveFileAtomic(out, bytes))
+      return Fail(out + QStringLiteral(": cannot write the file: ") + LastSaveError());
     return ExitOk;
   }
   return Fail(in + QStringLiteral(": unknown type \"%1\"").arg(QString::fromStdString(type->Text)));
@@ -100,6 +102,16 @@ int CmdBuild(const QStringList& args) {
 int Fail(const QString& message, int code) {
   std::fprintf(stderr, "kurvino2-cli: %s\n", message.toUtf8().constData());
   return code;
+}
+
+int WritePng(const QImage& image, const QString& path) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.save(&buffer, "PNG")) return Fail(path + QStringLiteral(": cannot encode the picture"));
+  if (!SaveFileAtomic(path, png))
+    return Fail(path + QStringLiteral(": cannot write the file: ") + LastSaveError());
+  return ExitOk;
 }
 
 }  // namespace k2::cli

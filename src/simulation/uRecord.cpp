@@ -14,17 +14,6 @@ namespace {
 
 constexpr char RecordTag[] = "RecordFile";
 
-bool WriteName(TStreamWriter& s, const QString& name, const char* what, QString& error) {
-  QByteArray gbk;
-  if (!ToGbk(name, gbk)) {
-    error = QStringLiteral("%1 \"%2\" holds a character that GBK cannot encode")
-                .arg(QString::fromLatin1(what), name);
-    return false;
-  }
-  s.WriteString(gbk);
-  return true;
-}
-
 }  // namespace
 
 TRecords::TRecords() = default;
@@ -132,20 +121,62 @@ bool TRecords::LoadFromStream(TStreamReader& s) {
   return true;
 }
 
-bool BuildRecordFile(const TRecordNames& names, int32_t stepMs, const TPath& track, const TCar& car,
-                     const TRecords& records, QByteArray& out, QString& error) {
-  TStreamWriter s;
+namespace {
+
+// The names first: a name that cannot be written stops the file before anything of it
+// is written.
+bool EncodeNames(const TRecordNames& names, QByteArray (&gbk)[3], QString& error) {
+  const struct {
+    const QString& Name;
+    const char* What;
+  } fields[3] = {{names.Track, "the track file name"},
+                 {names.Car, "the car file name"},
+                 {names.Judge, "the decision module name"}};
+  for (int i = 0; i < 3; ++i)
+    if (!ToGbk(fields[i].Name, gbk[i])) {
+      error = QStringLiteral("%1 \"%2\" holds a character that GBK cannot encode")
+                  .arg(QString::fromLatin1(fields[i].What), fields[i].Name);
+      return false;
+    }
+  return true;
+}
+
+void WriteBody(TStreamWriter& s, const QByteArray (&gbk)[3], int32_t stepMs, const TPath& track,
+               const TCar& car, const TRecords& records) {
   s.WriteHead(RecordTag, FileVersion);
-  if (!WriteName(s, names.Track, "the track file name", error) ||
-      !WriteName(s, names.Car, "the car file name", error) ||
-      !WriteName(s, names.Judge, "the decision module name", error))
-    return false;
+  for (const QByteArray& name : gbk) s.WriteString(name);
   s.WriteInt32(stepMs);
   track.SaveToStream(s);
   car.WriteCarRecord(s);
   records.SaveToStream(s);
+}
+
+}  // namespace
+
+bool BuildRecordFile(const TRecordNames& names, int32_t stepMs, const TPath& track, const TCar& car,
+                     const TRecords& records, QByteArray& out, QString& error) {
+  QByteArray gbk[3];
+  if (!EncodeNames(names, gbk, error)) return false;
+  TStreamWriter s;
+  WriteBody(s, gbk, stepMs, track, car, records);
   out = s.Data();
   return true;
+}
+
+bool WriteRecordFile(const QString& path, const TRecordNames& names, int32_t stepMs,
+                     const TPath& track, const TCar& car, const TRecords& records,
+                     QString& error) {
+  QByteArray gbk[3];
+  if (!EncodeNames(names, gbk, error)) return false;
+  TAtomicFile file(path);
+  if (file.Open()) {
+    TStreamWriter s(file);
+    WriteBody(s, gbk, stepMs, track, car, records);
+    if (s.Flush() && file.Commit()) return true;
+  }
+  error = file.Error();
+  SetLastSaveError(error);
+  return false;
 }
 
 bool ReadRecordFile(const QByteArray& bytes, TRecordNames& names, int32_t& stepMs, TPath& track,

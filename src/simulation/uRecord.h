@@ -114,6 +114,14 @@ struct TRecordNames {
 bool BuildRecordFile(const TRecordNames& names, int32_t stepMs, const TPath& track, const TCar& car,
                      const TRecords& records, QByteArray& out, QString& error);
 
+// Writes the record file `path` straight from the records, so that the file is never
+// held whole in memory, through a temporary file: whatever fails, a previous file
+// stays as it was.  False with `error` set (a name GBK cannot encode, or why the file
+// could not be written).
+bool WriteRecordFile(const QString& path, const TRecordNames& names, int32_t stepMs,
+                     const TPath& track, const TCar& car, const TRecords& records,
+                     QString& error);
+
 // Reads a whole record file into a new track, a new car (without sensors) and a
 // record list.  False for a wrong head or a body that ends early or is implausible.
 bool ReadRecordFile(const QByteArray& bytes, TRecordNames& names, int32_t& stepMs, TPath& track,

@@ -264,15 +264,8 @@ void TSimu::AddRecord() {
 bool TSimu::SaveToFile() {
   LastError.clear();
   Records.SensorCount = static_cast<int32_t>(Car->LightSensors.size());
-  QByteArray bytes;
-  if (!BuildRecordFile({TrackFileName, CarFileName, JudgeFileName}, StepMs, *Track, *Car, Records,
-                       bytes, LastError))
-    return false;
-  if (!SaveFileAtomic(RecordFile, bytes)) {
-    LastError = RecordFile + QStringLiteral(": cannot write the file");
-    return false;
-  }
-  return true;
+  return WriteRecordFile(RecordFile, {TrackFileName, CarFileName, JudgeFileName}, StepMs, *Track,
+                         *Car, Records, LastError);
 }
 
 // ---- views ------------------------------------------------------------------
