@@ -23,6 +23,7 @@
 #include "car/uCarDesign.h"
 #include "replay/uReplay.h"
 #include "replay/uReplaycontrol.h"
+#include "simulation/uJudgeOutput.h"
 #include "simulation/uSimu.h"
 #include "simulation/uSimulation.h"
 #include "track/uPath.h"
@@ -101,6 +102,10 @@ void TwdMain::BuildMenus() {
                                            QStringLiteral("选项 (&O)"));
   actSetOption->setObjectName(QStringLiteral("actSetOption"));
   connect(actSetOption, &QAction::triggered, this, &TwdMain::actSetOptionExecute);
+  QAction* actJudgeOutput = tools->addAction(style()->standardIcon(QStyle::SP_FileDialogInfoView),
+                                             QStringLiteral("决策程序输出"));
+  actJudgeOutput->setObjectName(QStringLiteral("actJudgeOutput"));
+  connect(actJudgeOutput, &QAction::triggered, this, &TwdMain::actJudgeOutputExecute);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
   QAction* actHelp =
@@ -174,6 +179,10 @@ void TwdMain::BuildPages() {
   pcMain->addWidget(CarPage);
   pcMain->addWidget(SimuPage);
   pcMain->addWidget(ReplayPage);
+  JudgeOutput = new TwdJudgeOutput(this);
+  JudgeOutput->setObjectName(QStringLiteral("wdJudgeOutput"));
+  connect(SimuPage, &TSimuPage::JudgeOutputLine, JudgeOutput, &TwdJudgeOutput::AddLine);
+  connect(SimuPage, &TSimuPage::JudgeOutputCleared, JudgeOutput, &TwdJudgeOutput::Clear);
   Pages[0] = PathPage;
   Pages[1] = CarPage;
   Pages[2] = SimuPage;
@@ -270,15 +279,26 @@ void TwdMain::tmrRunTimer() {
   if (!Clock->IsRunning()) return;
   switch (Clock->RunMode()) {
     case TRunMode::CarTest:
+      break;
     case TRunMode::Simulation:
+      SimuPage->SimuTick();
+      break;
     case TRunMode::Replay:
       break;
   }
+
 }
 
 int TwdMain::CurrentPage() const { return pcMain->currentIndex(); }
 
 void TwdMain::actExitExecute() { close(); }
+
+void TwdMain::actJudgeOutputExecute() {
+  JudgeOutput->show();
+  JudgeOutput->raise();
+  JudgeOutput->activateWindow();
+}
+
 
 void TwdMain::actSetOptionExecute() {
   {

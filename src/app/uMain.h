@@ -25,6 +25,8 @@ class TPathDesignPage;
 class TCarDesignPage;
 class TSimuPage;
 class TReplayPage;
+class TwdJudgeOutput;
+
 
 class TwdMain : public QMainWindow, public IPageHost {
   Q_OBJECT
@@ -59,6 +61,8 @@ class TwdMain : public QMainWindow, public IPageHost {
 
   void actExitExecute();
   void actSetOptionExecute();
+  // Shows the window of what the decision module printed (not modal).
+  void actJudgeOutputExecute();
   void actHelpExecute();
   void actAboutExecute();
 
@@ -67,6 +71,7 @@ class TwdMain : public QMainWindow, public IPageHost {
   TCarDesignPage* CarPage = nullptr;
   TSimuPage* SimuPage = nullptr;
   TReplayPage* ReplayPage = nullptr;
+  TwdJudgeOutput* JudgeOutput = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

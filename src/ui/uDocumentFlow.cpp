@@ -22,7 +22,8 @@ QString TDocumentFlow::AskOpenName() const {
 }
 
 QString TDocumentFlow::AskSaveName() const {
-  QString proposed = Page.DocumentFile();
+  QString proposed = Page.ProposedFile();
+
   if (proposed.isEmpty()) proposed = Folder() + QLatin1Char('/') + QString::fromUtf8(DocKind.NewName);
   return Dialogs().SaveFileName(Host.Window(), Folder(), proposed,
                                 QtFilter(QString::fromUtf8(DocKind.Filter)));
@@ -109,22 +110,24 @@ void TDocumentFlow::Open() {
   ShowFileCaption(file, false);
 }
 
-void TDocumentFlow::Save() {
+TSaveResult TDocumentFlow::Save() {
   TSharedState& s = Host.State();
-  if (!s.DocModified || !Page.HasDocument()) return;
+  if (!s.DocModified || !Page.HasDocument()) return TSaveResult::Saved;
   if (s.DocIsNew) {
     const QString file = AskSaveName();
-    if (file.isEmpty()) return;
+    if (file.isEmpty()) return TSaveResult::Cancelled;
     Page.SetDocumentFile(file);
   }
   if (!Page.SaveDocument()) {
     ErrorBox(Host.Window(), FilePart(Page.DocumentFile()) + QStringLiteral("保存失败！"));
-    return;
+    return TSaveResult::Failed;
   }
   s.MarkDocSaved();
   Page.DocumentSaved();
   ShowFileCaption(Page.DocumentFile(), false);
+  return TSaveResult::Saved;
 }
+
 
 void TDocumentFlow::Close() {
   if (!ConfirmUnsaved(DocKind.ClosePrompt, false)) return;

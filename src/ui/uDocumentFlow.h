@@ -44,6 +44,9 @@ class IDocumentPage {
   // Full path of the document's file; may be empty before the first save.
   virtual QString DocumentFile() const = 0;
   virtual void SetDocumentFile(const QString& path) = 0;
+  // The name the save dialog proposes while the document has no file of its own.
+  virtual QString ProposedFile() const { return DocumentFile(); }
+
   // Writes the file; false when that failed.
   virtual bool SaveDocument() = 0;
   // Builds an empty document on the page's views; throws std::exception when it cannot.
@@ -68,7 +71,9 @@ class TDocumentFlow {
   // The page's commands.
   void New();
   void Open();
-  void Save();
+  // Saved (or nothing to save), Cancelled (the name dialog), or Failed (reported).
+  TSaveResult Save();
+
   void Close();
 
   // The unsaved-work prompt about the document (nothing to ask unless it is modified):

@@ -13,6 +13,9 @@ TRunClock::TRunClock(QObject* parent) : QObject(parent) {
   tmrRun = new QTimer(this);
   tmrRun->setObjectName(QStringLiteral("tmrRun"));
   tmrRun->setInterval(10);
+  // Steps of 10 ms must come every 10 ms, not within the 5 % a coarse timer allows.
+  tmrRun->setTimerType(Qt::PreciseTimer);
+
   connect(tmrRun, &QTimer::timeout, this, &TRunClock::Tick);
 }
 

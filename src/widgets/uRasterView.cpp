@@ -47,7 +47,10 @@ void TRasterView::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const QImage* img = UpdateDepth > 0 ? &Frozen : Shown;
   if (img && !img->isNull()) {
+    // Transparent pixels (an emptied view) show the background.
+    if (img->hasAlphaChannel()) p.fillRect(QRect(QPoint(0, 0), img->size()), Background);
     p.drawImage(0, 0, *img);
+
     const QRegion rest = QRegion(rect()) - QRegion(QRect(QPoint(0, 0), img->size()));
     for (const QRect& r : rest) p.fillRect(r, Background);
   } else {
