@@ -284,7 +284,9 @@ void TwdMain::tmrRunTimer() {
       SimuPage->SimuTick();
       break;
     case TRunMode::Replay:
+      ReplayPage->ReplayTick();
       break;
+
   }
 
 }

@@ -50,5 +50,6 @@ int CmdRenderTrack(const QStringList& args);
 int CmdRenderCar(const QStringList& args);
 int CmdRun(const QStringList& args);
 int CmdRenderFrame(const QStringList& args);
+int CmdExportCsv(const QStringList& args);
 
 }  // namespace k2::cli

@@ -6,6 +6,7 @@
 #include "cli/CliCar.h"
 #include "cli/CliCommands.h"
 #include "simulation/uRecord.h"
+#include "simulation/uRecordCsv.h"
 #include "track/uPath.h"
 
 namespace k2::cli {
@@ -129,6 +130,24 @@ bool BuildRecord(const TJsonValue& doc, QByteArray& bytes, QString& error) {
 const TFileKind& RecordKind() {
   static const TFileKind kind{"RecordFile", "record", &DumpRecord, &BuildRecord};
   return kind;
+}
+
+int CmdExportCsv(const QStringList& args) {
+  if (args.size() != 2) return Fail(QStringLiteral("export-csv takes R.krf and OUT.csv (see --help)"));
+  const QString& in = args[0];
+  QByteArray bytes;
+  if (!ReadWholeFile(in, bytes)) return Fail(in + QStringLiteral(": cannot read the file"));
+  TPath track(nullptr, 3000, nullptr, 6000);
+  TCar car(nullptr, 2000);
+  TRecords records;
+  TRecordNames names;
+  int32_t stepMs = 0;
+  if (!ReadRecordFile(bytes, names, stepMs, track, car, records))
+    return Fail(in + QStringLiteral(": 仿真记录文件打开错误！"));
+  QString error;
+  if (!WriteRecordCsv(args[1], records, stepMs, error))
+    return Fail(args[1] + QStringLiteral(": cannot write the file: ") + error);
+  return ExitOk;
 }
 
 }  // namespace k2::cli

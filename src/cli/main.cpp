@@ -38,7 +38,8 @@ const char Usage[] =
     "      [--json] [--judge-timeout MS]\n"
     "                            simulate a run without views\n"
     "  render-frame R.krf INDEX OUT.png\n"
-    "                            draw the main view of one recorded step\n"
+    "                            draw the main view of one recorded step\n"    "  export-csv R.krf OUT.csv  write every recorded step as a row of a CSV file\n"
+    "                            (step, time_s, the recorded fields, the readings)\n"
     "\n"
     "Options:\n"
     "  --settings FILE           read defaults and rules from FILE instead of the\n"
@@ -175,5 +176,6 @@ int main(int argc, char** argv) {
   if (command == QLatin1String("render-car")) return CmdRenderCar(args);
   if (command == QLatin1String("run")) return CmdRun(args);
   if (command == QLatin1String("render-frame")) return CmdRenderFrame(args);
+  if (command == QLatin1String("export-csv")) return CmdExportCsv(args);
   return Fail(QStringLiteral("unknown command %1 (see --help)").arg(command));
 }
