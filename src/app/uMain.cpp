@@ -23,11 +23,13 @@
 #include "car/uCarDesign.h"
 #include "replay/uReplay.h"
 #include "replay/uReplaycontrol.h"
+#include "simulation/uCarTest.h"
 #include "simulation/uJudgeOutput.h"
 #include "simulation/uSimu.h"
 #include "simulation/uSimulation.h"
 #include "track/uPath.h"
 #include "track/uPathDesign.h"
+#include "ui/uArrowKeys.h"
 #include "ui/uFuncProc.h"
 
 namespace k2 {
@@ -68,7 +70,12 @@ TwdMain::TwdMain(QWidget* parent) : QMainWindow(parent) {
   ReadRules();
 }
 
-TwdMain::~TwdMain() = default;
+TwdMain::~TwdMain() {
+  // The car test lets go of the car page, which must still be there.
+  delete CarTest;
+  CarTest = nullptr;
+}
+
 
 void TwdMain::ShowCaption(bool modified) {
   setWindowTitle(modified ? Shared.CaptionBase + QStringLiteral(" *") : Shared.CaptionBase);
@@ -179,7 +186,10 @@ void TwdMain::BuildPages() {
   pcMain->addWidget(CarPage);
   pcMain->addWidget(SimuPage);
   pcMain->addWidget(ReplayPage);
+  Keys = new TArrowKeys(this);
+  CarTest = new TCarTest(*this, *CarPage, *Keys, this);
   JudgeOutput = new TwdJudgeOutput(this);
+
   JudgeOutput->setObjectName(QStringLiteral("wdJudgeOutput"));
   connect(SimuPage, &TSimuPage::JudgeOutputLine, JudgeOutput, &TwdJudgeOutput::AddLine);
   connect(SimuPage, &TSimuPage::JudgeOutputCleared, JudgeOutput, &TwdJudgeOutput::Clear);
@@ -279,6 +289,7 @@ void TwdMain::tmrRunTimer() {
   if (!Clock->IsRunning()) return;
   switch (Clock->RunMode()) {
     case TRunMode::CarTest:
+      CarTest->CarTestTick();
       break;
     case TRunMode::Simulation:
       SimuPage->SimuTick();

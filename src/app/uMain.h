@@ -26,6 +26,9 @@ class TCarDesignPage;
 class TSimuPage;
 class TReplayPage;
 class TwdJudgeOutput;
+class TArrowKeys;
+class TCarTest;
+
 
 
 class TwdMain : public QMainWindow, public IPageHost {
@@ -72,6 +75,8 @@ class TwdMain : public QMainWindow, public IPageHost {
   TSimuPage* SimuPage = nullptr;
   TReplayPage* ReplayPage = nullptr;
   TwdJudgeOutput* JudgeOutput = nullptr;
+  TArrowKeys* Keys = nullptr;
+  TCarTest* CarTest = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

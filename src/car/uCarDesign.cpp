@@ -15,6 +15,7 @@
 #include "car/uLightSensorParams.h"
 #include "car/uSensor.h"
 #include "car/uSensorDesign.h"
+#include "widgets/uDialGauge.h"
 #include "widgets/uGroupBox.h"
 #include "widgets/uPlacement.h"
 #include "widgets/uNumEdit.h"
@@ -185,16 +186,15 @@ void TCarDesignPage::BuildTestGroup() {
   imgCarSensors = PlaceView(grpCarTest, "imgCarSensors", 11, 25, 376, 86);
   imgCarCCD = PlaceView(grpCarTest, "imgCarCCD", 401, 25, 86, 86);
   imgCarView = PlaceView(grpCarTest, "imgCarView", 11, 125, 136, 136);
-  const auto dial = [this](const char* name, const char* caption, int x) {
-    auto* d = new QLabel(QString::fromUtf8(caption), grpCarTest);
+  const auto dial = [this](const char* name, const char* caption, double min, double max, int x) {
+    auto* d = new TDialGauge(QString::fromUtf8(caption), min, max, grpCarTest);
     d->setObjectName(QString::fromLatin1(name));
-    d->setGeometry(x, 122, 118, 142);
-    d->setFrameShape(QFrame::StyledPanel);
-    d->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    d->setGeometry(x, 118, 120, 150);
     return d;
   };
-  dgCarTestSpeed = dial("dgCarTestSpeed", "车速 m/s", 158);
-  dgCarTestSteer = dial("dgCarTestSteer", "转向 °", 284);
+  dgCarTestSpeed = dial("dgCarTestSpeed", "车速 m/s", 0, 15, 156);
+  dgCarTestSteer = dial("dgCarTestSteer", "转向 °", -100, 100, 282);
+  dgCarTestSteer->SetCounterClockwise(true);
   btnEnterTest = PlaceButton(grpCarTest, "btnEnterTest", "进入测试", {410, 122, 78, 27});
   btnExitTest = PlaceButton(grpCarTest, "btnExitTest", "离开测试", {410, 156, 78, 27});
   btnStartTest = PlaceButton(grpCarTest, "btnStartTest", "开始", {410, 190, 78, 27});

@@ -2,7 +2,8 @@
 // The car design page: the plan view of the current car, its seventeen parameter
 // fields in three groups, New/Open/Save/Close of car files, the sensor group with the
 // sensor list and the two sensor dialogs, and the car test group "赛车测试" (whose
-// behaviour belongs to the car test unit; the page only builds it and puts it idle).
+// behaviour belongs to the car test unit, TCarTest; the page builds the group and puts
+// it idle).
 //
 // The page works on the shared state of its host (CurCar, the document flags,
 // CaptionBase, MaxSensorCount); the host outlives the page.  New, Open, Save and
@@ -26,6 +27,7 @@ struct TCarFieldSpec;
 struct TCarFieldColumns;
 
 class TCar;
+class TDialGauge;
 class TGroupBox;
 class TNumEdit;
 class TRasterView;
@@ -93,8 +95,8 @@ class TCarDesignPage : public QWidget, public IPage, private IDocumentPage {
   TRasterView* imgCarSensors = nullptr;  // 376 x 86
   TRasterView* imgCarCCD = nullptr;      // 86 x 86
   TRasterView* imgCarView = nullptr;     // 136 x 136
-  QLabel* dgCarTestSpeed = nullptr;      // stand-ins for the two dial gauges
-  QLabel* dgCarTestSteer = nullptr;
+  TDialGauge* dgCarTestSpeed = nullptr;  // "车速 m/s"
+  TDialGauge* dgCarTestSteer = nullptr;  // "转向 °", counter-clockwise
   QPushButton* btnEnterTest = nullptr;
   QPushButton* btnExitTest = nullptr;
   QPushButton* btnStartTest = nullptr;
