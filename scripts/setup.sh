@@ -9,6 +9,8 @@ PACKAGES=(
   qt6-translations-l10n      # Qt's own texts in Chinese
   qt6-qpa-plugins            # platform plugins, the offscreen one among them
   libgtest-dev libbenchmark-dev
+  libseccomp-dev             # the decision-module sandbox
+  clang libclang-rt-14-dev   # the fuzzing targets (libFuzzer)
   fonts-noto-cjk             # the Chinese user interface
   fonts-liberation           # metric stand-in for "Times New Roman"
 )

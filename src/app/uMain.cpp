@@ -85,6 +85,7 @@ void TwdMain::ReadRules() {
   const TRules rules = k2::ReadRules(MainSettingsPath());
   Shared.MaxSensorCount = rules.MaxSensorCount;
   Shared.MinPathR = rules.MinPathR;
+  Shared.SandboxModules = rules.SandboxModules;
 }
 
 QLabel* TwdMain::StatusPane(TStatusPane pane) const { return Panes[static_cast<int>(pane)]; }

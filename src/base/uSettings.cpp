@@ -234,6 +234,8 @@ TRules ReadRules(const QString& path) {
   r.MaxSensorCount =
       ini.ReadInteger(SecRules, QStringLiteral("MaxSensorCount"), DefaultMaxSensorCount);
   r.MinPathR = ini.ReadInteger(SecRules, QStringLiteral("MinPathR"), DefaultMinPathR);
+  r.SandboxModules =
+      ini.ReadInteger(SecRules, QString::fromLatin1(SandboxKey), DefaultSandboxModules ? 1 : 0) != 0;
   return r;
 }
 

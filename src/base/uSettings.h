@@ -91,11 +91,16 @@ const TSettingKey& SettingKey(const char* section, const char* key);
 int32_t ReadModelInt(const TIniFile& ini, const char* section, const char* key);
 double ReadModelFloat(const TIniFile& ini, const char* section, const char* key);
 
+// Whether decision modules run confined (key "SandboxModules" of "Rules", 1 or 0).
+inline const char* const SandboxKey = "SandboxModules";
+constexpr bool DefaultSandboxModules = true;
+
 struct TRules {
   int32_t MaxSensorCount = DefaultMaxSensorCount;
   int32_t MinPathR = DefaultMinPathR;
+  bool SandboxModules = DefaultSandboxModules;
 };
-// Reads the two rules from a settings file.
+// Reads the rules from a settings file.
 TRules ReadRules(const QString& path);
 
 }  // namespace k2

@@ -23,6 +23,7 @@ struct TRunOptions {
   int64_t Steps = 1000;
   int32_t TimeoutMs = 2000;
   bool Json = false;
+  bool Sandbox = true;
 };
 
 bool ParseInt(const QString& text, int64_t lo, int64_t hi, int64_t& out) {
@@ -39,6 +40,10 @@ QString ParseRun(const QStringList& args, TRunOptions& o) {
     const QString& a = args[i];
     if (a == QLatin1String("--json")) {
       o.Json = true;
+      continue;
+    }
+    if (a == QLatin1String("--no-sandbox")) {
+      o.Sandbox = false;
       continue;
     }
     static const char* const valued[] = {"--track", "--car",   "--judge",        "--out",
@@ -149,6 +154,7 @@ int CmdRun(const QStringList& args) {
 
   TSimu sim(nullptr, nullptr, nullptr, nullptr);
   sim.Judge().SetTimeoutMs(o.TimeoutMs);
+  sim.Judge().SetSandbox(o.Sandbox);
   sim.Judge().SetOutputSink(
       [](const QString& line) { std::fprintf(stderr, "%s\n", line.toUtf8().constData()); });
   // The same order as the simulation page: each load is followed by Prepare.
@@ -157,7 +163,7 @@ int CmdRun(const QStringList& args) {
   if (!sim.LoadCar(o.Car)) return Fail(o.Car + QStringLiteral(": 赛车文件加载错误！"));
   sim.Prepare();
   if (!sim.LoadJudge(o.Judge) || !sim.Prepare())
-    return Fail(o.Judge + QStringLiteral(": 决策文件加载错误！"));
+    return Fail(o.Judge + QStringLiteral(": 决策文件加载错误！ ") + sim.Judge().FailureText());
   sim.SetStepMs(o.StepMs);
 
   TProgress progress(o.Steps);
@@ -168,8 +174,9 @@ int CmdRun(const QStringList& args) {
   for (; done < o.Steps; ++done) {
     if (!sim.Step()) {
       progress.Finish();
-      Fail(o.Judge + QStringLiteral(": Judge()函数调用错误，请检查函数编写是否正确！ (step %1)")
-                         .arg(done + 1),
+      Fail(o.Judge + QStringLiteral(": Judge()函数调用错误，请检查函数编写是否正确！ (step %1) %2")
+                         .arg(done + 1)
+                         .arg(sim.Judge().FailureText()),
            ExitJudgeFailed);
       SaveRecord(sim, o);  // a failed save has printed its own message
       return ExitJudgeFailed;

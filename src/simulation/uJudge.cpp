@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -19,6 +20,7 @@
 
 #include "base/uSettings.h"
 #include "simulation/judge_host/JudgeProtocol.h"
+#include "simulation/judge_host/Sandbox.h"
 
 extern char** environ;
 
@@ -72,7 +74,7 @@ struct TSpawnSetup {
   posix_spawnattr_t Attr;
   bool Ok = false;
 
-  TSpawnSetup(int sock, int mem, int out) {
+  TSpawnSetup(int sock, int mem, int input, int out) {
     posix_spawn_file_actions_init(&Actions);
     posix_spawnattr_init(&Attr);
     sigset_t none, reset;
@@ -85,9 +87,13 @@ struct TSpawnSetup {
          posix_spawn_file_actions_adddup2(&Actions, out, 2) == 0 &&
          posix_spawn_file_actions_adddup2(&Actions, sock, ControlFd) == 0 &&
          posix_spawn_file_actions_adddup2(&Actions, mem, MemoryFd) == 0 &&
+         posix_spawn_file_actions_adddup2(&Actions, input, InputFd) == 0 &&
+         // A process group of its own, so that anything it starts ends with it.
+         posix_spawnattr_setpgroup(&Attr, 0) == 0 &&
          posix_spawnattr_setsigmask(&Attr, &none) == 0 &&
          posix_spawnattr_setsigdefault(&Attr, &reset) == 0 &&
-         posix_spawnattr_setflags(&Attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
+         posix_spawnattr_setflags(&Attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
+                                             POSIX_SPAWN_SETPGROUP) == 0;
   }
   ~TSpawnSetup() {
     posix_spawn_file_actions_destroy(&Actions);
@@ -101,8 +107,10 @@ TJudgeModule::TJudgeModule() = default;
 
 TJudgeModule::~TJudgeModule() {
   Release();
-  if (Memory) munmap(Memory, MemoryBytes);
-  CloseFd(MemFd);
+  if (Memory) munmap(Memory, ControlBytes);
+  if (Input) munmap(Input, InputBytes);
+  CloseFd(CtrlFd);
+  CloseFd(InFd);
 }
 
 void TJudgeModule::SetDefaultHostPath(const QString& path) { DefaultHostStore() = path; }
@@ -183,13 +191,13 @@ bool TJudgeModule::CallJudge(int32_t speed, const uint8_t* light, uint16_t light
     Fault = TJudgeFault::HostFailed;
     return false;
   }
-  uint8_t* input = Memory + InputOffset;
+  uint8_t* input = Input;
   if (lightCount > 0 && light != input) std::memcpy(input, light, lightCount);
   if (ccdBytes > 0 && ccd != input + LightCapacity)
     std::memcpy(input + LightCapacity, ccd, ccdBytes);
 
   TControl& control = Control();
-  control.InputBytes = MemoryBytes - InputOffset;
+  control.InputBytes = InputBytes;
   control.CcdOffset = LightCapacity;
   control.Speed = speed;
   control.LightCount = lightCount;
@@ -340,7 +348,11 @@ bool TJudgeModule::StartHost() {
   StoreShared(c.HostAsleep, 0);
   StoreShared(c.EngineAsleep, 0);
   StoreShared(c.TakenSeq, 0);
+  StoreShared(c.SandboxCall, 0);
   Seq = 0;
+  // No other process of this user may read or write this process's memory
+  // (/proc/PID/mem), a confined module least of all.
+  if (Sandboxed) prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
   if (!SpawnHost()) return false;
   const auto deadline = TClock::now() + std::chrono::milliseconds(StartTimeout);
 
@@ -363,7 +375,8 @@ bool TJudgeModule::SpawnHost() {
     return false;
   }
   int childSock = fcntl(sv[1], F_DUPFD_CLOEXEC, SpawnFdBase);
-  int childMem = fcntl(MemFd, F_DUPFD_CLOEXEC, SpawnFdBase);
+  int childMem = fcntl(CtrlFd, F_DUPFD_CLOEXEC, SpawnFdBase);
+  int childInput = fcntl(InFd, F_DUPFD_CLOEXEC, SpawnFdBase);
   int childOut = fcntl(out[1], F_DUPFD_CLOEXEC, SpawnFdBase);
   close(sv[1]);
   close(out[1]);
@@ -372,16 +385,18 @@ bool TJudgeModule::SpawnHost() {
       QFile::encodeName(HostPathOverride.isEmpty() ? DefaultHostPath() : HostPathOverride);
   QByteArray module = QFile::encodeName(ModulePath);
   QByteArray parent = QByteArray::number(static_cast<qlonglong>(getpid()));
-  char* argv[] = {host.data(), module.data(), parent.data(), nullptr};
+  QByteArray mode(Sandboxed ? "sandbox" : "trusted");
+  char* argv[] = {host.data(), module.data(), parent.data(), mode.data(), nullptr};
   pid_t pid = 0;
   int rc = -1;
-  if (childSock >= 0 && childMem >= 0 && childOut >= 0) {
-    TSpawnSetup setup(childSock, childMem, childOut);
+  if (childSock >= 0 && childMem >= 0 && childInput >= 0 && childOut >= 0) {
+    TSpawnSetup setup(childSock, childMem, childInput, childOut);
     if (setup.Ok)
       rc = posix_spawn(&pid, host.constData(), &setup.Actions, &setup.Attr, argv, environ);
   }
   CloseFd(childSock);
   CloseFd(childMem);
+  CloseFd(childInput);
   CloseFd(childOut);
   if (rc != 0) {
     close(sv[0]);
@@ -421,7 +436,9 @@ void TJudgeModule::StopHost(bool graceful) {
 }
 
 void TJudgeModule::KillAndReap() {
-  // The pidfd names exactly our child even if someone else reaped it meanwhile.
+  // The whole group: whatever the host started goes with it.  Then the host itself by
+  // its pidfd, which names exactly our child even if someone else reaped it meanwhile.
+  kill(-Pid, SIGKILL);
   if (PidFd >= 0)
     syscall(SYS_pidfd_send_signal, PidFd, SIGKILL, nullptr, 0);
   else
@@ -429,6 +446,10 @@ void TJudgeModule::KillAndReap() {
   int status = 0;
   while (waitpid(Pid, &status, 0) < 0 && errno == EINTR) {
   }
+  HostStatus = status;
+  StoppedCall = WIFEXITED(status) && WEXITSTATUS(status) == SandboxExitCode
+                    ? LoadShared(Control().SandboxCall)
+                    : 0;
   Pid = 0;
 }
 
@@ -440,25 +461,57 @@ void TJudgeModule::CloseHostFds() {
 
 // --- shared memory ---
 
-bool TJudgeModule::EnsureMemory() {
-  if (Memory) return true;
-  if (MemFd < 0) MemFd = memfd_create("kurvino2-judge", MFD_CLOEXEC);
-  if (MemFd < 0 || !MapMemory(InitialInputBytes)) return false;
-  LightCapacity = InitialLightCapacity;
-  CcdCapacity = InitialInputBytes - InitialLightCapacity;
-  return true;
+namespace {
+
+// A sealable memory file of `bytes`, mapped read and write here; -1 on failure.
+int MakeMemoryFile(const char* name, size_t bytes, uint8_t*& mapping) {
+  const int fd = memfd_create(name, MFD_CLOEXEC | MFD_ALLOW_SEALING);
+  if (fd < 0) return -1;
+  void* p = MAP_FAILED;
+  if (ftruncate(fd, static_cast<off_t>(bytes)) == 0)
+    p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (p == MAP_FAILED) {
+    close(fd);
+    return -1;
+  }
+  mapping = static_cast<uint8_t*>(p);
+  return fd;
 }
 
-// Grows the file to hold an input region of inputBytes and maps all of it; the old
-// mapping stays in place until the new one exists.
-bool TJudgeModule::MapMemory(size_t inputBytes) {
-  const size_t total = InputOffset + inputBytes;
-  if (ftruncate(MemFd, static_cast<off_t>(total)) != 0) return false;
-  void* p = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_SHARED, MemFd, 0);
-  if (p == MAP_FAILED) return false;
-  if (Memory) munmap(Memory, MemoryBytes);
-  Memory = static_cast<uint8_t*>(p);
-  MemoryBytes = total;
+}  // namespace
+
+bool TJudgeModule::EnsureMemory() {
+  if (!Memory) {
+    const int fd = MakeMemoryFile("kurvino2-judge-control", ControlBytes, Memory);
+    if (fd < 0) return false;
+    CtrlFd = fd;
+    // Fixed in size: nothing can take memory from under this mapping.
+    fcntl(CtrlFd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL);
+  }
+  return Input || MakeInput(InitialInputBytes, InitialLightCapacity);
+}
+
+// A new input file of `bytes`, the picture starting at lightCapacity.  This mapping
+// stays writable; the file is then sealed against any other write, so the host can
+// only map it read-only.  A running host has the old file: it is stopped, and the next
+// call starts one with this file (loading the module again).
+bool TJudgeModule::MakeInput(size_t bytes, size_t lightCapacity) {
+  uint8_t* mapping = nullptr;
+  const int fd = MakeMemoryFile("kurvino2-judge-input", bytes, mapping);
+  if (fd < 0) return false;
+  if (fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_FUTURE_WRITE | F_SEAL_SEAL) != 0) {
+    munmap(mapping, bytes);
+    close(fd);
+    return false;
+  }
+  if (Pid != 0) StopHost(true);
+  if (Input) munmap(Input, InputBytes);
+  CloseFd(InFd);
+  InFd = fd;
+  Input = mapping;
+  InputBytes = bytes;
+  LightCapacity = lightCapacity;
+  CcdCapacity = bytes - lightCapacity;
   return true;
 }
 
@@ -468,17 +521,85 @@ bool TJudgeModule::Reserve(size_t lightCount, size_t ccdBytes) {
   const size_t light = std::max(LightCapacity, RoundUp(lightCount, 64));
   const size_t ccd = std::max(CcdCapacity, ccdBytes);
   if (light > MaxInputBytes || ccd > MaxInputBytes - light) return false;
-  const size_t input = RoundUp(light + ccd, InputGranule);
-  if (!MapMemory(input)) return false;
-  LightCapacity = light;
-  CcdCapacity = input - light;
-  return true;
+  return MakeInput(RoundUp(light + ccd, InputGranule), light);
 }
 
-uint8_t* TJudgeModule::LightBuffer() { return EnsureMemory() ? Memory + InputOffset : nullptr; }
+uint8_t* TJudgeModule::LightBuffer() { return EnsureMemory() ? Input : nullptr; }
 
-uint8_t* TJudgeModule::CcdBuffer() {
-  return EnsureMemory() ? Memory + InputOffset + LightCapacity : nullptr;
+uint8_t* TJudgeModule::CcdBuffer() { return EnsureMemory() ? Input + LightCapacity : nullptr; }
+
+// --- why a call failed ---
+
+namespace {
+
+// The calls the sandbox stops, by name.
+QString CallName(uint32_t number) {
+  static const struct {
+    long Number;
+    const char* Name;
+  } names[] = {{SYS_socket, "socket"},
+               {SYS_ptrace, "ptrace"},
+               {SYS_process_vm_readv, "process_vm_readv"},
+               {SYS_process_vm_writev, "process_vm_writev"},
+               {SYS_pidfd_open, "pidfd_open"},
+               {SYS_pidfd_getfd, "pidfd_getfd"},
+               {SYS_pidfd_send_signal, "pidfd_send_signal"},
+               {SYS_kcmp, "kcmp"},
+               {SYS_kill, "kill"},
+               {SYS_tgkill, "tgkill"},
+               {SYS_tkill, "tkill"},
+               {SYS_rt_sigqueueinfo, "rt_sigqueueinfo"},
+               {SYS_rt_tgsigqueueinfo, "rt_tgsigqueueinfo"},
+               {SYS_fork, "fork"},
+               {SYS_vfork, "vfork"},
+               {SYS_clone, "clone"},
+               {SYS_setsid, "setsid"},
+               {SYS_setpgid, "setpgid"},
+               {SYS_unshare, "unshare"},
+               {SYS_setns, "setns"},
+               {SYS_execve, "execve"},
+               {SYS_execveat, "execveat"},
+               {SYS_bpf, "bpf"},
+               {SYS_perf_event_open, "perf_event_open"},
+               {SYS_userfaultfd, "userfaultfd"},
+               {SYS_keyctl, "keyctl"},
+               {SYS_add_key, "add_key"},
+               {SYS_request_key, "request_key"},
+               {SYS_seccomp, "seccomp"}};
+  for (const auto& n : names)
+    if (n.Number == static_cast<long>(number)) return QString::fromLatin1(n.Name);
+  return QStringLiteral("#%1").arg(number);
+}
+
+}  // namespace
+
+QString TJudgeModule::FailureText() const {
+  switch (Fault) {
+    case TJudgeFault::None:
+      return QString();
+    case TJudgeFault::NotLoaded:
+      return QStringLiteral("没有加载决策程序");
+    case TJudgeFault::HostFailed:
+      return QStringLiteral("决策程序无法启动或加载");
+    case TJudgeFault::Raised:
+      return QStringLiteral("决策程序抛出了未捕获的C++异常");
+    case TJudgeFault::TimedOut:
+      return QStringLiteral("决策程序超时：%1 ms 内没有返回").arg(Timeout);
+    case TJudgeFault::Ended:
+      break;
+  }
+  if (StoppedCall != 0)
+    return QStringLiteral("决策程序被沙箱阻止：不允许的系统调用 %1").arg(CallName(StoppedCall - 1));
+  if (WIFSIGNALED(HostStatus)) {
+    const int sig = WTERMSIG(HostStatus);
+    const char* what = sigdescr_np(sig);
+    return QStringLiteral("决策程序崩溃：信号 %1（%2）")
+        .arg(sig)
+        .arg(QString::fromLatin1(what ? what : "?"));
+  }
+  if (WIFEXITED(HostStatus))
+    return QStringLiteral("决策程序退出了，退出码 %1").arg(WEXITSTATUS(HostStatus));
+  return QStringLiteral("决策程序意外结束");
 }
 
 // --- output ---

@@ -97,6 +97,15 @@ class TJudgeModule {
                  int32_t ccdWidth, int32_t ccdHeight, uint16_t& motor, uint16_t& steer);
 
   TJudgeFault LastFault() const { return Fault; }
+  // Why the last load or call failed, in words for the user: crashed (with the signal),
+  // timed out, exited (with the code), raised an exception, or stopped by the sandbox
+  // (with the call).  Empty when it did not fail.
+  QString FailureText() const;
+
+  // Whether the host confines the module (judge_host/Sandbox.h); on by default.  Takes
+  // effect when the next host starts.
+  void SetSandbox(bool on) { Sandboxed = on; }
+  bool Sandbox() const { return Sandboxed; }
 
   // How long a call (Judge, Reset) may take before the host is killed, and how long
   // the module may take to unload; at least 1 ms.
@@ -145,7 +154,7 @@ class TJudgeModule {
   void KillAndReap();
   void CloseHostFds();
   bool EnsureMemory();
-  bool MapMemory(size_t inputBytes);
+  bool MakeInput(size_t bytes, size_t lightCapacity);
   void DrainOutput(size_t limit);
   void TakeOutput(const char* data, size_t n);
   void EmitLine();
@@ -159,11 +168,16 @@ class TJudgeModule {
 
   TJudgeFault Fault = TJudgeFault::None;
 
-  int MemFd = -1;
-  uint8_t* Memory = nullptr;  // the whole memory file, read and write
-  size_t MemoryBytes = 0;
-  size_t LightCapacity = 0;  // the picture starts here in the input region
+  int CtrlFd = -1;
+  uint8_t* Memory = nullptr;  // the control file, ControlBytes, read and write
+  int InFd = -1;
+  uint8_t* Input = nullptr;   // the input file, read and write here only
+  size_t InputBytes = 0;
+  size_t LightCapacity = 0;   // the picture starts here in the input file
   size_t CcdCapacity = 0;
+  bool Sandboxed = true;
+  int HostStatus = 0;         // how the last host ended (waitpid)
+  uint32_t StoppedCall = 0;   // the call the sandbox stopped, plus one; 0 none
 
   pid_t Pid = 0;
   uint32_t Seq = 0;  // number of the last command posted to this host

@@ -316,6 +316,7 @@ void TSimuPage::btnEnterSimuClick() {
   try {
     S.CurSimu = std::make_unique<TSimu>(&DrawRaster, &ViewRaster, &SensorRaster, &CcdRaster);
     S.CurSimu->Judge().SetOutputSink([this](const QString& line) { Q_EMIT JudgeOutputLine(line); });
+    S.CurSimu->Judge().SetSandbox(S.SandboxModules);
     EnableSimuPage(true);
     Host.RunClock().SetRunMode(TRunMode::Simulation);
     SimuStopped = false;
@@ -439,7 +440,9 @@ void TSimuPage::SimuTick() {
   btnExitSimu->setEnabled(true);
   nedtSimuStep->setEnabled(true);
   grpSimuLoad->SetGroupEnabled(true);
-  ErrorBox(Host.Window(), QString::fromUtf8(JudgeFailed));
+  // The specified line first, then why the call failed.
+  ErrorBox(Host.Window(), QString::fromUtf8(JudgeFailed) + QString::fromLatin1(CRLF) +
+                              sim.Judge().FailureText());
 }
 
 void TSimuPage::ResetPace() {

@@ -55,6 +55,7 @@ struct TSharedState {
   bool ProgressDragging = false;  // the mouse button is held on the replay progress bar
   int32_t MaxSensorCount = DefaultMaxSensorCount;  // rule: the most sensors of a car
   int32_t MinPathR = DefaultMinPathR;              // rule: the smallest arc radius, mm
+  bool SandboxModules = DefaultSandboxModules;     // decision modules run confined
 };
 
 // The status bar's text panes, left to right.  The third pane is a progress bar.

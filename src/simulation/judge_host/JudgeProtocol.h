@@ -3,13 +3,15 @@
 // is started with, the layout of the shared memory file and the command handshake.  Both are built
 // from the same tree, so the layout carries no version.
 //
-// Memory file layout:
-//   [0, CellsOffset)               TControl: arguments, command and reply
-//   [CellsOffset, InputOffset)     TCells, the module's two command cells
-//   [InputOffset, +InputBytes)     light bytes at 0, CCD picture at CcdOffset;
-//                                  mapped read-only in the host
-// InputOffset is a multiple of every page size Linux uses, so the input region can be
-// mapped on its own.
+// Two memory files:
+//   the control file, ControlBytes long, read and written by both:
+//     [0, CellsOffset)             TControl: arguments, command and reply
+//     [CellsOffset, ControlBytes)  TCells, the module's two command cells
+//   the input file: light bytes at 0, the CCD picture at CcdOffset.  The engine writes
+//     it through the mapping it made before sealing the file against any later write:
+//     the host can map it read-only only, and nothing can make that mapping writable.
+// Both files are sealed against shrinking, so that nothing the host does can take
+// memory from under the engine's mappings.
 //
 // Commands: the engine writes the arguments and Command into TControl and raises
 // CommandSeq; the host runs the command, writes Reply and sets ReplySeq to the same
@@ -31,11 +33,12 @@ namespace k2::judgehost {
 
 // Descriptors in the host process; stdout and stderr go to the engine's output pipe
 // and stdin is /dev/null.
-constexpr int ControlFd = 3;
-constexpr int MemoryFd = 4;
+constexpr int ControlFd = 3;  // the socket
+constexpr int MemoryFd = 4;   // the control file
+constexpr int InputFd = 5;    // the input file
 
 constexpr size_t CellsOffset = 4096;
-constexpr size_t InputOffset = 65536;
+constexpr size_t ControlBytes = 8192;
 
 struct TControl {
   // Written by the engine before it raises CommandSeq.
@@ -52,7 +55,8 @@ struct TControl {
   alignas(64) uint32_t Reply;
   uint32_t ReplySeq;
   uint32_t EngineAsleep;
-  uint32_t TakenSeq;  // the last command the host has started on
+  uint32_t TakenSeq;     // the last command the host has started on
+  uint32_t SandboxCall;  // a call the sandbox stopped: its number plus one; 0 none
 
 };
 

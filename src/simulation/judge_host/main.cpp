@@ -1,7 +1,7 @@
 // kurvino2-judge-host: runs one decision module on behalf of the engine, so that
 // whatever the module does ends at most this process.
 //
-//   kurvino2-judge-host MODULE PARENT-PID
+//   kurvino2-judge-host MODULE PARENT-PID sandbox|trusted
 //
 // Started only by TJudgeModule, with the control socket on descriptor 3, the shared
 // memory file on 4, stdout and stderr to the engine's output pipe (JudgeProtocol.h).
@@ -10,6 +10,7 @@
 #include <dlfcn.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,10 +18,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "kurvino2_judge.h"
 #include "simulation/judge_host/JudgeProtocol.h"
+#include "simulation/judge_host/Sandbox.h"
 
 namespace {
 
@@ -71,7 +74,9 @@ void PostReply(TControl& c, uint32_t seq, char reply) {
 }
 
 bool MapHead(THost& h) {
-  void* p = mmap(nullptr, InputOffset, PROT_READ | PROT_WRITE, MAP_SHARED, MemoryFd, 0);
+  struct stat st;
+  if (fstat(MemoryFd, &st) != 0 || st.st_size < static_cast<off_t>(ControlBytes)) return false;
+  void* p = mmap(nullptr, ControlBytes, PROT_READ | PROT_WRITE, MAP_SHARED, MemoryFd, 0);
   if (p == MAP_FAILED) return false;
   h.Control = static_cast<TControl*>(p);
   h.Cells = reinterpret_cast<TCells*>(static_cast<char*>(p) + CellsOffset);
@@ -86,7 +91,9 @@ bool MapInput(THost& h, uint64_t bytes) {
   h.Input = nullptr;
   h.InputBytes = 0;
   if (bytes == 0) return true;
-  void* p = mmap(nullptr, bytes, PROT_READ, MAP_SHARED, MemoryFd, InputOffset);
+  struct stat st;
+  if (fstat(InputFd, &st) != 0 || bytes > static_cast<uint64_t>(st.st_size)) return false;
+  void* p = mmap(nullptr, bytes, PROT_READ, MAP_SHARED, InputFd, 0);
   if (p == MAP_FAILED) return false;
   h.Input = static_cast<const unsigned char*>(p);
   h.InputBytes = bytes;
@@ -168,19 +175,26 @@ bool BindToParent(const char* parentPid) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
+  const bool sandboxed = argc == 4 && std::strcmp(argv[3], "sandbox") == 0;
+  if (argc != 4 || (!sandboxed && std::strcmp(argv[3], "trusted") != 0)) {
     std::fprintf(stderr, "kurvino2-judge-host is started by Kurvino2 only\n");
     return 2;
   }
   if (!BindToParent(argv[2])) return 2;
   // Descriptors the engine left open by mistake are not the module's business.
-  close_range(MemoryFd + 1, ~0U, 0);
+  close_range(InputFd + 1, ~0U, 0);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
   THost h;
   if (!MapHead(h)) {
     SendByte(ReplyLoadFailed);
     return 2;
+  }
+  // The module's static initialisers run at load time: inside the sandbox already.
+  if (sandboxed && !EnterSandbox(&h.Control->SandboxCall)) {
+    FlushOutput();
+    SendByte(ReplyLoadFailed);
+    return 1;
   }
   if (!LoadModule(h, argv[1])) {
     FlushOutput();
