@@ -37,6 +37,7 @@ bool TReplay::LoadFromFile() {
   StepRecords = 1;
 
   Elements.Build(*Track);
+  Views.Forget();
   Readings.assign(Car->LightSensors.size(), 0);
 
   Views.LayOut(*Car);

@@ -27,31 +27,41 @@ void TRecords::Clear() {
 }
 
 size_t TRecords::MemoryBytes() const {
-  return Blocks.size() * (sizeof(TBlock) + BlockSize * (7 * sizeof(float) + StrideBytes)) +
-         Blocks.capacity() * sizeof(Blocks[0]);
+  size_t bytes = Blocks.capacity() * sizeof(Blocks[0]);
+  for (const auto& b : Blocks)
+    bytes += sizeof(TBlock) + static_cast<size_t>(b->Capacity) * (7 * sizeof(float) + StrideBytes);
+  return bytes;
+}
+
+void TRecords::Resize(TBlock& block, int32_t capacity, int32_t stride) {
+  const int32_t kept = std::min(block.Capacity, capacity);
+  auto floats = std::make_unique<float[]>(7 * static_cast<size_t>(capacity));
+  auto bytes = std::make_unique<uint8_t[]>(static_cast<size_t>(capacity) * stride);
+  if (block.Floats) std::copy_n(block.Floats.get(), 7 * static_cast<size_t>(kept), floats.get());
+  for (int32_t r = 0; r < kept && StrideBytes > 0; ++r)
+    std::copy_n(block.Bytes.get() + static_cast<size_t>(r) * StrideBytes, std::min(StrideBytes, stride),
+                bytes.get() + static_cast<size_t>(r) * stride);
+  block.Floats = std::move(floats);
+  block.Bytes = std::move(bytes);
+  block.Capacity = capacity;
 }
 
 void TRecords::Widen(int32_t stride) {
-  for (auto& block : Blocks) {
-    auto bytes = std::make_unique<uint8_t[]>(static_cast<size_t>(BlockSize) * stride);
-    for (int32_t r = 0; r < BlockSize; ++r)
-      std::copy_n(block->Bytes.get() + static_cast<size_t>(r) * StrideBytes, StrideBytes,
-                  bytes.get() + static_cast<size_t>(r) * stride);
-    block->Bytes = std::move(bytes);
-  }
+  for (auto& block : Blocks) Resize(*block, block->Capacity, stride);
   StrideBytes = stride;
 }
 
-float* TRecords::AppendSlot() {
-  const size_t k = static_cast<size_t>(Size) & (BlockSize - 1);
+float* TRecords::AppendSlot(int32_t expected) {
+  const int32_t k = Size & (BlockSize - 1);
   if (k == 0) {
-    auto block = std::make_unique<TBlock>();
-    block->Floats = std::make_unique<float[]>(7 * BlockSize);
-    block->Bytes = std::make_unique<uint8_t[]>(static_cast<size_t>(BlockSize) * StrideBytes);
-    Blocks.push_back(std::move(block));
+    Blocks.push_back(std::make_unique<TBlock>());
+    const int32_t room = expected > 0 ? expected : Blocks.size() == 1 ? FirstCapacity : BlockSize;
+    Resize(*Blocks.back(), std::min(room, BlockSize), StrideBytes);
+  } else if (k == Blocks.back()->Capacity) {
+    Resize(*Blocks.back(), std::min(2 * k, BlockSize), StrideBytes);
   }
   ++Size;
-  return Blocks.back()->Floats.get() + 7 * k;
+  return Blocks.back()->Floats.get() + 7 * static_cast<size_t>(k);
 }
 
 void TRecords::Add(const float (&fields)[7], const uint8_t* readings, int32_t count) {
@@ -109,7 +119,8 @@ bool TRecords::LoadFromStream(TStreamReader& s) {
   SensorCount = sensors;
   StrideBytes = sensors;
   for (int32_t i = 0; i < n; ++i) {
-    float* f = AppendSlot();
+    // The reader knows how many come: blocks take exactly what the file holds.
+    float* f = AppendSlot(n - i);
     for (int k = 0; k < 7; ++k) f[k] = s.ReadFloat();
     s.ReadInto(ReadingsAt(i), sensors);
   }

@@ -88,14 +88,21 @@ class TRecords {
  private:
   static constexpr int32_t BlockBits = 12;
   static constexpr int32_t BlockSize = 1 << BlockBits;  // records per block
+  // Room for Capacity records: up to BlockSize, fewer while the first records of a run
+  // come in (it doubles as they do) or when a reader knows there are fewer.
   struct TBlock {
     std::unique_ptr<float[]> Floats;   // 7 per record
     std::unique_ptr<uint8_t[]> Bytes;  // StrideBytes per record
+    int32_t Capacity = 0;
   };
+  static constexpr int32_t FirstCapacity = 64;
+  // Gives the last block room for `capacity` records, keeping what it holds.
+  void Resize(TBlock& block, int32_t capacity, int32_t stride);
   uint8_t* ReadingsAt(int32_t i) { return const_cast<uint8_t*>(Readings(i)); }
   // Widens every record's readings to `stride` bytes (zeros after the old ones).
   void Widen(int32_t stride);
-  float* AppendSlot();
+  // Room for one more record; `expected` records are known to follow (0: unknown).
+  float* AppendSlot(int32_t expected = 0);
 
   std::vector<std::unique_ptr<TBlock>> Blocks;
   int32_t Size = 0;

@@ -65,6 +65,8 @@ class TRunView {
   // fewer than two), the car, its dots and the CCD picture (when `ccd` is given).
   void DrawFrame(TPath& track, TCar& car, TPointF pos, const TRecords& records,
                  int32_t trailLast, const std::vector<uint8_t>& readings, const TCcdCamera* ccd);
+  // The track drawn before may have changed: the next frame draws it afresh.
+  void Forget() { OverviewTrack = QImage(); }
   // Empties the overview, the dots and the CCD view, and the main view when `withMain`
   // (the car test's main view belongs to the car page, which redraws it itself).
   void Clear(bool withMain);

@@ -67,6 +67,7 @@ bool TSimu::LoadTrack(const QString& path) {
   TrackLoaded = Track->LoadFromFile() && !Track->Elements.empty();
   if (!TrackLoaded) Track->Clear();
   Index.Build(*Track);
+  Views.Forget();
   if (!TrackLoaded) return false;
   TrackFileName = FilePart(path);
   return true;

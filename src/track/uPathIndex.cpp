@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "track/uPath.h"
 
@@ -31,14 +32,20 @@ void Grow(TRectF& r, TPointF p) {
 // an arc's circle (its stored radius about its stored centre) and its end points, which
 // a file may place anywhere.
 TRectF ElementBox(const TPathElement& e) {
+  const auto finite = [](TPointF p) { return std::isfinite(p.X) && std::isfinite(p.Y); };
+  bool ok = finite(e.StartPoint) && finite(e.EndPoint);
   TRectF r = MakeRectF(e.StartPoint.X, e.StartPoint.Y, e.StartPoint.X, e.StartPoint.Y);
   Grow(r, e.EndPoint);
   if (e.Kind == 1) {
     const auto& a = static_cast<const TArcData&>(e);
     const float radius = std::fabs(a.Radius);
+    ok = ok && finite(a.Center) && std::isfinite(radius);
     Grow(r, MakePointF(a.Center.X - radius, a.Center.Y - radius));
     Grow(r, MakePointF(a.Center.X + radius, a.Center.Y + radius));
   }
+  // std::min and std::max would drop a NaN: an element with one is no box at all, and
+  // is a candidate everywhere.
+  if (!ok) r.Left = std::numeric_limits<float>::quiet_NaN();
   return r;
 }
 

@@ -249,11 +249,10 @@ TEST(RecordStore, MemoryPerRecordStaysUnderFortyBytes) {
   EXPECT_GE(records.MemoryBytes(), 36u * 100000);
 }
 
-// Known fault, kept disabled until fixed: a file of one record with 10 000 readings
-// (10 036 bytes of records) makes the store allocate a whole block of 4096 records of
-// that stride, 41 MB; a 1 MB file makes it 4 GB.  What a loaded file costs should stay
-// near the bytes it holds.
-TEST(RecordStore, DISABLED_AFewWideRecordsCostAboutTheirBytes) {
+// A file of one record with 10 000 readings (10 036 bytes of records) must cost about
+// those bytes, not a whole block of 4096 records of that stride (41 MB; 4 GB for a
+// 1 MB file).
+TEST(RecordStore, AFewWideRecordsCostAboutTheirBytes) {
   constexpr int32_t Sensors = 10000;
   TStreamWriter w;
   w.WriteInt32(Sensors);

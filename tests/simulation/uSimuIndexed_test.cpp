@@ -464,13 +464,12 @@ INSTANTIATE_TEST_SUITE_P(
         TCraftedCase{"LineFarOff", false, false, {9000, 9000}, {9200, 9000}, {}, 0, 0}),
     test::TCaseName());
 
-// Known fault, kept disabled until TPathIndex is fixed: the index gives an arc with a
-// NaN radius or centre a box of its end points only and leaves it out here, while the
-// plain picture counts it as drawn (its box, NaN, is never disjoint from the view).
-// The vertical line then continues the first figure in the plain picture and starts
-// its own through the index: the pictures differ (pixel (28, 0) at the first pose).
+// An arc with a NaN radius or centre counts as drawn in the plain picture (its box,
+// NaN, is never disjoint from the view), so the next line continues its figure.  An
+// index that left the arc out would start a new figure there: the pictures would
+// differ (pixel (28, 0) at the first pose).
 INSTANTIATE_TEST_SUITE_P(
-    DISABLED_NaNCircles, CraftedPictureTest,
+    NaNCircles, CraftedPictureTest,
     ::testing::Values(
         TCraftedCase{
             "ArcFarOffWithNaNRadius", false, true, {9000, 9000}, {9200, 9000}, {0, 0}, NaN, 90},
