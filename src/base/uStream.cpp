@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
@@ -200,7 +201,51 @@ bool ToGbk(const QString& text, QByteArray& out) {
   return Convert("GBK", "UTF-8", text.toUtf8(), out);
 }
 
-QString FromGbk(const QByteArray& bytes) {
+bool ToGbkSubstituting(const QString& text, QByteArray& out) {
+  if (ToGbk(text, out)) return false;
+  out.clear();
+  const QList<uint> points = text.toUcs4();
+  for (const uint cp : points) {
+    QByteArray one;
+    if (ToGbk(QString::fromUcs4(reinterpret_cast<const char32_t*>(&cp), 1), one))
+      out += one;
+    else
+      out += "&#x" + QByteArray::number(cp, 16).toUpper() + ';';
+  }
+  return true;
+}
+
+namespace {
+
+// "&#xHHHH;" back to the character it stands for.
+QString DecodeReferences(const QString& text) {
+  static const QRegularExpression reference(QStringLiteral("&#x([0-9A-Fa-f]{1,6});"));
+  if (!text.contains(QStringLiteral("&#x"))) return text;
+  QString out;
+  qsizetype last = 0;
+  for (auto it = reference.globalMatch(text); it.hasNext();) {
+    const QRegularExpressionMatch m = it.next();
+    bool ok = false;
+    const uint cp = m.captured(1).toUInt(&ok, 16);
+    out += text.mid(last, m.capturedStart() - last);
+    if (ok && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF))
+      out += QString::fromUcs4(reinterpret_cast<const char32_t*>(&cp), 1);
+    else
+      out += m.captured(0);
+    last = m.capturedEnd();
+  }
+  return out + text.mid(last);
+}
+
+QString DecodeGbk(const QByteArray& bytes);
+
+}  // namespace
+
+QString FromGbk(const QByteArray& bytes) { return DecodeReferences(DecodeGbk(bytes)); }
+
+namespace {
+
+QString DecodeGbk(const QByteArray& bytes) {
   QByteArray utf8;
   if (Convert("UTF-8", "GBK", bytes, utf8)) return QString::fromUtf8(utf8);
   // Decode what can be decoded, byte by byte where the whole failed.
@@ -220,5 +265,7 @@ QString FromGbk(const QByteArray& bytes) {
   }
   return result;
 }
+
+}  // namespace
 
 }  // namespace k2

@@ -91,7 +91,11 @@ QString FilePart(const QString& path);
 // GBK, the code page of names in record files; glibc's iconv does the conversion.
 // ToGbk fails (false) when the text holds a character that GBK cannot encode.
 bool ToGbk(const QString& text, QByteArray& out);
-// Undecodable bytes become U+FFFD.
+// Never fails: a character GBK cannot encode is written as its numeric reference
+// "&#xHHHH;" (hexadecimal code point, as in HTML).  True when one was.
+bool ToGbkSubstituting(const QString& text, QByteArray& out);
+// Undecodable bytes become U+FFFD; numeric references "&#xHHHH;" become their
+// characters again.
 QString FromGbk(const QByteArray& bytes);
 
 }  // namespace k2
