@@ -404,6 +404,24 @@ TEST_P(LoadKindTest, UnreadableFileIsReportedAndUnloadsItsKind) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, LoadKindTest, ::testing::ValuesIn(LoadKinds), test::TCaseName());
 
+// Loading resets a bound module; one that fails in Reset counts as a module that cannot
+// be loaded: reported, released (its host ended) and its name not shown.
+TEST_F(SimuPageTest, ModuleFailingInResetIsRefusedAtLoad) {
+  qputenv("K2_RESET_FAULT", "1");
+  Click("btnEnterSimu");
+  Load("btnSimuLoadPath", TrackFile);
+  Load("btnSimuLoadCar", CarFile);
+  Dialogs.AnswerBox(Btn::Ok);
+  Load("btnSimuLoadJudge", ModulePath("faulty"));
+  ExpectBoxes(Dialogs.Boxes, {{"决策文件加载错误！", "Kurvino2 ", {}}});
+  EXPECT_TRUE(Text("edtSimuJudge").isEmpty());
+  EXPECT_FALSE(Sim().Judge().IsLoaded());
+  EXPECT_EQ(Sim().Judge().HostPid(), 0);
+  EXPECT_FALSE(Sim().IsReady());
+  EXPECT_FALSE(Enabled("btnSimuStart"));
+  EXPECT_TRUE(GroupOn("grpSimuLoad"));
+}
+
 // ---- start, pause, stop -------------------------------------------------------------
 
 // Start runs the clock at the typed step from a tick count of 0 and locks everything
