@@ -60,7 +60,7 @@ QString ModulePath(const char* name) {
       .absoluteFilePath(QLatin1String(name) + QStringLiteral(".so"));
 }
 
-const QString JudgeFailed = QStringLiteral("Judge()函数调用错误，请检查函数编写是否正确！");
+constexpr const char* JudgeFailed = "Judge()函数调用错误，请检查函数编写是否正确！";
 const QString ErrorTitle = QStringLiteral("Kurvino2 ");
 
 QString FirstLine(const QString& text) {
@@ -528,6 +528,41 @@ TEST_F(SimuPageTest, StopThenStartBeginsAFreshRunFromTheStart) {
   EXPECT_TRUE(Dialogs.Boxes.empty());
 }
 
+// Stop resets the module; one that fails there is released as one that cannot be
+// loaded, and the page asks for another before the next run.  (The module fails in
+// Reset only in a host started after K2_RESET_FAULT is set: the host that replaces one
+// ended by a failed call.)
+TEST_F(SimuPageTest, StopWithAModuleFailingInResetAsksForAnotherModule) {
+  qputenv("K2_FAULT_AT", "2");
+  ASSERT_NO_FATAL_FAILURE(Ready(ModulePath("faulty")));
+  Click("btnSimuStart");
+  Dialogs.AnswerBox(Btn::Ok);
+  Ticks(2);
+  ASSERT_EQ(Dialogs.Boxes.size(), 1u);
+  qputenv("K2_FAULT_AT", CountingFaultAt);
+  qputenv("K2_RESET_FAULT", "1");
+  Click("btnSimuStart");
+  Ticks(2);  // the first call starts a fresh host
+  ASSERT_EQ(Dialogs.Boxes.size(), 1u);
+
+  Dialogs.AnswerBox(Btn::Ok);
+  Click("btnSimuStop");
+  ExpectBoxes(Dialogs.Boxes,
+              {{JudgeFailed, "Kurvino2 ", {}}, {"决策文件加载错误！", "Kurvino2 ", {}}});
+  EXPECT_FALSE(Sim().Judge().IsLoaded());
+  EXPECT_FALSE(Sim().IsReady());
+  EXPECT_TRUE(GroupOn("grpSimuLoad"));
+  EXPECT_FALSE(GroupOn("grpSimu"));
+  EXPECT_FALSE(Enabled("btnSimuStart"));
+  EXPECT_TRUE(Enabled("btnExitSimu"));
+
+  qunsetenv("K2_RESET_FAULT");
+  Load("btnSimuLoadJudge", ModulePath("follower"));
+  EXPECT_EQ(Dialogs.Boxes.size(), 2u);
+  EXPECT_TRUE(Sim().IsReady());
+  ExpectReadyButtons();
+}
+
 // ---- the readouts ----------------------------------------------------------------------
 
 // The readouts are refreshed at the start of the tick where step x ticks since the last
@@ -687,7 +722,7 @@ TEST_P(JudgeFailureTest, FirstCallFailureStopsTheRunAndUnlocksTheLoads) {
   Ticks(1);
   ASSERT_EQ(Dialogs.Boxes.size(), 1u);
   const test::TShownBox& box = Dialogs.Boxes[0];
-  EXPECT_EQ(FirstLine(box.Text), JudgeFailed);
+  EXPECT_EQ(FirstLine(box.Text), QString::fromUtf8(JudgeFailed));
   EXPECT_EQ(box.Title, ErrorTitle);
   EXPECT_EQ(box.Icon, QMessageBox::Critical);
   EXPECT_EQ(box.Buttons, Btns(QMessageBox::Ok));
