@@ -114,7 +114,9 @@ void TCarTest::btnEnterTestClick() {
     S.CurSimu = TSimu::CreateForTest(Page.CarRaster(), S.CurCar.get(), &ViewRaster, &SensorRaster,
                                      &CcdRaster);
     S.CurSimu->Track->FileName = path;
-    if (!S.CurSimu->Track->LoadFromFile()) {
+    // A track without elements gives the car nothing to follow: as damaged as one
+    // that does not read.
+    if (!S.CurSimu->Track->LoadFromFile() || S.CurSimu->Track->Elements.empty()) {
       S.CurSimu.reset();
       ErrorBox(Host.Window(), DefaultTrackMessage("请检查Default.kpf文件是否损坏。"));
       return;
@@ -175,15 +177,16 @@ void TCarTest::CarTestTick() {
   if (!S.CurSimu || !S.CurCar) return;
   TCar& car = *S.CurCar;
   // The keys held at this moment, only while the main window is the active window.
+  // Two opposite keys held together cancel out: no command is given at all, since
+  // each command restarts the motor's response.
   if (Host.Window()->isActiveWindow()) {
     const auto nudge = [](float command, double by) { return static_cast<float>(command + by); };
-    if (Keys.Held(Qt::Key_Up)) car.Motor->SetCommand(nudge(car.Motor->LastCommand, CommandStep));
-    if (Keys.Held(Qt::Key_Down)) car.Motor->SetCommand(nudge(car.Motor->LastCommand, -CommandStep));
-    if (Keys.Held(Qt::Key_Left))
-      car.SteerMotor->SetCommand(nudge(car.SteerMotor->Command, CommandStep));
-    if (Keys.Held(Qt::Key_Right))
-      car.SteerMotor->SetCommand(nudge(car.SteerMotor->Command, -CommandStep));
+    const int drive = Keys.Held(Qt::Key_Up) - Keys.Held(Qt::Key_Down);
+    const int steer = Keys.Held(Qt::Key_Left) - Keys.Held(Qt::Key_Right);
+    if (drive != 0) car.Motor->SetCommand(nudge(car.Motor->LastCommand, drive * CommandStep));
+    if (steer != 0) car.SteerMotor->SetCommand(nudge(car.SteerMotor->Command, steer * CommandStep));
   }
+
   Page.dgCarTestSpeed->SetValue(S.CurSimu->Speed);
   Page.dgCarTestSteer->SetValue(S.CurSimu->FrontWheelAngle());
   S.CurSimu->Step();  // no module: nothing can fail

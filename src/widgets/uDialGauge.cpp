@@ -15,7 +15,7 @@ constexpr double MaxLabelSteps = 6;     // labels that still fit around a small 
 }  // namespace
 
 TDialGauge::TDialGauge(const QString& caption, double minimum, double maximum, QWidget* parent)
-    : QWidget(parent), Text(caption), Min(minimum), Max(maximum) {
+    : QWidget(parent), Text(caption), Min(std::min(minimum, maximum)), Max(std::max(minimum, maximum)) {
   setAccessibleName(caption);
   setAccessibleDescription(QString::number(Val));
 }
@@ -40,15 +40,21 @@ void TDialGauge::SetCounterClockwise(bool on) {
 
 double TDialGauge::LabelStep() const {
   const double span = Max - Min;
-  if (!(span > 0)) return 1;
-  for (double power = 1;; power *= 10)
+  if (!(span > 0) || !std::isfinite(span)) return 1;
+  // Labels are whole numbers, so the step is at least 1; the search starts one
+  // decade below the answer and ends within four candidates.
+  double power = std::max(1.0, std::pow(10.0, std::floor(std::log10(span / MaxLabelSteps)) - 1));
+  for (int i = 0; i < 12; ++i, power *= 10)
     for (double m : {1.0, 2.0, 5.0})
       if (span / (m * power) <= MaxLabelSteps) return m * power;
+  return power;
 }
 
 double TDialGauge::AngleOf(double value) const {
   const double span = Max - Min;
-  const double f = span > 0 ? std::clamp((value - Min) / span, 0.0, 1.0) : 0;
+  double f = span > 0 ? std::clamp((value - Min) / span, 0.0, 1.0) : 0;
+  if (std::isnan(f)) f = 0;  // an unbounded range or a NaN value rests at the low end
+
   return CounterClockwise ? LowEnd - Sweep + f * Sweep : LowEnd - f * Sweep;
 }
 
@@ -69,10 +75,15 @@ void TDialGauge::paintEvent(QPaintEvent*) {
   p.drawArc(QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius),
             static_cast<int>((LowEnd - Sweep) * 16), static_cast<int>(Sweep * 16));
 
-  // Ticks: a label every LabelStep, four minor ticks between.
+  // Ticks: a label every LabelStep, four minor ticks between.  Counted, not summed,
+  // so that a range where adding the step no longer changes a double still ends.
   const double step = LabelStep();
   const double first = std::ceil(Min / step - 1e-9) * step;
-  for (double v = first; v <= Max + 1e-9; v += step) {
+  const double count = std::floor((Max - first) / step + 1e-9);
+  const int labels = std::isfinite(count) && count >= 0 && count <= MaxLabelSteps + 1 ? static_cast<int>(count) + 1 : 0;
+  for (int i = 0; i < labels; ++i) {
+    const double v = first + i * step;
+
     const double a = AngleOf(v);
     p.setPen(QPen(ink, 1.5));
     p.drawLine(at(a, radius), at(a, radius - 7));
