@@ -277,11 +277,10 @@ void TReplayPage::BuildKeys() {
     const QKeySequence sequence(k.Key);
     connect(shortcut, &QShortcut::activated, this, [this, action, sequence] {
       if (!isVisible() || !S.CurReplay) return;
-      // The keys act as their buttons would: not while the button is disabled.
-      const auto* target = sequence == QKeySequence(Qt::Key_Left)    ? btnReplayBack
-                           : sequence == QKeySequence(Qt::Key_Right) ? btnReplayForward
-                                                                     : nullptr;
-      if (target && !target->isEnabled()) return;
+      // A step key acts where there is a step to take, judged by the replay's own
+      // position: the buttons' enabled state can lag behind it while playing.
+      if (sequence == QKeySequence(Qt::Key_Left) && S.CurReplay->AtStart()) return;
+      if (sequence == QKeySequence(Qt::Key_Right) && S.CurReplay->AtEnd()) return;
       (this->*action)();
     });
   }
@@ -360,9 +359,12 @@ void TReplayPage::ShowReplayTime() {
   const TReplay& r = *S.CurReplay;
   txtReplayTime->setText(QString::asprintf("%.2fs / %.2fs", r.Index * static_cast<double>(r.SimStepMs) / 1000,
                                            r.TotalMs / 1000.0));
+  // While the user holds the bar, the bar follows the pointer, not the replay.
+  if (S.ProgressDragging) return;
   ShowingTime = true;
   trkbrProgress->setValue(r.RecordCount > 1 ? RoundHalfEven(r.Index * 100.0 / (r.RecordCount - 1)) : 0);
   ShowingTime = false;
+
 }
 
 void TReplayPage::RefreshReplayReadouts() {
