@@ -1,5 +1,7 @@
 // dump and build of record files.
+#include <array>
 #include <memory>
+#include <optional>
 
 #include "base/uStream.h"
 #include "car/uCar.h"
@@ -13,6 +15,19 @@ namespace k2::cli {
 
 namespace {
 
+struct TNameKey {
+  const char* Key;
+  QString* Text;
+  std::optional<QByteArray>* Stored;
+};
+
+std::array<TNameKey, 3> NameKeys(TRecordNames& names) {
+  return {{{"TrackFileName", &names.Track, &names.TrackBytes},
+           {"CarFileName", &names.Car, &names.CarBytes},
+           {"JudgeFileName", &names.Judge, &names.JudgeBytes}}};
+}
+
+
 bool DumpRecord(const QByteArray& bytes, TJsonWriter& w, QString& error) {
   TPath track(nullptr, 3000, nullptr, 6000);
   TCar car(nullptr, 2000);
@@ -25,9 +40,11 @@ bool DumpRecord(const QByteArray& bytes, TJsonWriter& w, QString& error) {
   }
   w.BeginObject();
   w.Key("type").String("record");
-  w.Key("TrackFileName").String(names.Track.toStdString());
-  w.Key("CarFileName").String(names.Car.toStdString());
-  w.Key("JudgeFileName").String(names.Judge.toStdString());
+  for (const auto& [key, text, stored] : NameKeys(names)) {
+    w.Key(key).String(text->toStdString());
+    // Names that are not valid GBK: the stored bytes too, so that build gives them back.
+    if (*stored) w.Key((std::string(key) + "Bytes").c_str()).String(stored->value().toHex().toStdString());
+  }
   w.Key("StepMs").Int(stepMs);
   w.Key("Track").BeginObject();
   WriteTrackFields(w, track);
@@ -53,12 +70,24 @@ bool DumpRecord(const QByteArray& bytes, TJsonWriter& w, QString& error) {
   return true;
 }
 
-bool ReadName(const TJsonValue& doc, const char* key, QString& out, QString& error) {
-  const TJsonValue* v = doc.Find(key);
-  if (!v) return true;  // a run without that file
-  std::string s;
-  if (!GetString(*v, QString::fromLatin1(key), s, error)) return false;
-  out = QString::fromStdString(s);
+bool ReadName(const TJsonValue& doc, const char* key, QString& out, std::optional<QByteArray>& stored,
+              QString& error) {
+  if (const TJsonValue* v = doc.Find(key)) {
+    std::string s;
+    if (!GetString(*v, QString::fromLatin1(key), s, error)) return false;
+    out = QString::fromStdString(s);
+  }
+  const std::string bytesKey = std::string(key) + "Bytes";
+  if (const TJsonValue* v = doc.Find(bytesKey.c_str())) {
+    std::string hex;
+    if (!GetString(*v, QString::fromStdString(bytesKey), hex, error)) return false;
+    const QByteArray raw = QByteArray::fromStdString(hex);
+    if (raw.size() % 2 || QByteArray::fromHex(raw).toHex() != raw.toLower()) {
+      error = QString::fromStdString(bytesKey) + QStringLiteral(": expected hexadecimal digits in pairs");
+      return false;
+    }
+    stored = QByteArray::fromHex(raw);
+  }
   return true;
 }
 
@@ -87,10 +116,8 @@ bool ReadRecord(const TJsonValue& v, int32_t sensors, const QString& where, TRec
 
 bool BuildRecord(const TJsonValue& doc, QByteArray& bytes, QString& error) {
   TRecordNames names;
-  if (!ReadName(doc, "TrackFileName", names.Track, error) ||
-      !ReadName(doc, "CarFileName", names.Car, error) ||
-      !ReadName(doc, "JudgeFileName", names.Judge, error))
-    return false;
+  for (const auto& [key, text, stored] : NameKeys(names))
+    if (!ReadName(doc, key, *text, *stored, error)) return false;
   int32_t stepMs = 10;
   if (const TJsonValue* v = doc.Find("StepMs"))
     if (!GetInt32(*v, QStringLiteral("StepMs"), stepMs, error)) return false;

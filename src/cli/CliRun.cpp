@@ -165,8 +165,14 @@ int CmdRun(const QStringList& args) {
   if (!sim.LoadJudge(o.Judge) || !sim.Prepare())
     return Fail(o.Judge + QStringLiteral(": 决策文件加载错误！ ") + sim.Judge().FailureText());
   sim.SetStepMs(o.StepMs);
+  // Said before the run, not after it: the record will hold these names as references.
+  QString notice;
+  if (!o.Out.isEmpty() &&
+      NamesNeedReferences({sim.TrackFileName, sim.CarFileName, sim.JudgeFileName}, notice))
+    std::fprintf(stderr, "%s: %s\n", o.Out.toUtf8().constData(), notice.toUtf8().constData());
 
   TProgress progress(o.Steps);
+
   QElapsedTimer clock;
   clock.start();
   float maxWarp = 0;

@@ -1,6 +1,8 @@
 #include "simulation/uRecord.h"
 
+#include <QStringList>
 #include <algorithm>
+#include <array>
 
 #include "base/uAssert.h"
 #include "base/uStream.h"
@@ -134,22 +136,21 @@ bool TRecords::LoadFromStream(TStreamReader& s) {
 
 namespace {
 
-// The names first: a name that cannot be written stops the file before anything of it
-// is written.
-bool EncodeNames(const TRecordNames& names, QByteArray (&gbk)[3], QString& error) {
-  const struct {
-    const QString& Name;
-    const char* What;
-  } fields[3] = {{names.Track, "the track file name"},
-                 {names.Car, "the car file name"},
-                 {names.Judge, "the decision module name"}};
-  for (int i = 0; i < 3; ++i)
-    if (!ToGbk(fields[i].Name, gbk[i])) {
-      error = QStringLiteral("%1 \"%2\" holds a character that GBK cannot encode")
-                  .arg(QString::fromLatin1(fields[i].What), fields[i].Name);
-      return false;
-    }
-  return true;
+struct TNameField {
+  const QString& Name;
+  const std::optional<QByteArray>& Bytes;
+  const char* What;
+};
+
+std::array<TNameField, 3> NameFields(const TRecordNames& names) {
+  return {{{names.Track, names.TrackBytes, "track file name"},
+           {names.Car, names.CarBytes, "car file name"},
+           {names.Judge, names.JudgeBytes, "decision module name"}}};
+}
+
+void EncodeNames(const TRecordNames& names, QByteArray (&gbk)[3]) {
+  const auto fields = NameFields(names);
+  for (int i = 0; i < 3; ++i) gbk[i] = fields[i].Bytes ? *fields[i].Bytes : RecordNameBytes(fields[i].Name);
 }
 
 void WriteBody(TStreamWriter& s, const QByteArray (&gbk)[3], int32_t stepMs, const TPath& track,
@@ -164,10 +165,30 @@ void WriteBody(TStreamWriter& s, const QByteArray (&gbk)[3], int32_t stepMs, con
 
 }  // namespace
 
-bool BuildRecordFile(const TRecordNames& names, int32_t stepMs, const TPath& track, const TCar& car,
+bool NamesNeedReferences(const TRecordNames& names, QString& notice) {
+  QStringList which;
+  for (const TNameField& f : NameFields(names)) {
+    QByteArray unused;
+    if (!f.Bytes && !ToGbk(f.Name, unused)) which << QStringLiteral("the %1 \"%2\"").arg(QLatin1String(f.What), f.Name);
+  }
+  if (which.isEmpty()) return false;
+  notice = which.join(QStringLiteral(", ")) +
+           QStringLiteral(": characters GBK cannot encode are stored in the record as &#xHHHH; (their code points)");
+  return true;
+}
+
+QByteArray RecordNameBytes(const QString& text) {
+  QByteArray out;
+  ToGbkSubstituting(text, out);
+  return out;
+}
+
+bool BuildRecordFile(
+const TRecordNames& names, int32_t stepMs, const TPath& track, const TCar& car,
                      const TRecords& records, QByteArray& out, QString& error) {
+  (void)error;
   QByteArray gbk[3];
-  if (!EncodeNames(names, gbk, error)) return false;
+  EncodeNames(names, gbk);
   TStreamWriter s;
   WriteBody(s, gbk, stepMs, track, car, records);
   out = s.Data();
@@ -178,7 +199,7 @@ bool WriteRecordFile(const QString& path, const TRecordNames& names, int32_t ste
                      const TPath& track, const TCar& car, const TRecords& records,
                      QString& error) {
   QByteArray gbk[3];
-  if (!EncodeNames(names, gbk, error)) return false;
+  EncodeNames(names, gbk);
   TAtomicFile file(path);
   if (file.Open()) {
     TStreamWriter s(file);
@@ -198,9 +219,14 @@ bool ReadRecordFile(const QByteArray& bytes, TRecordNames& names, int32_t& stepM
   track.Clear();
   car.ClearSensors();
 
-  names.Track = FromGbk(s.ReadString());
-  names.Car = FromGbk(s.ReadString());
-  names.Judge = FromGbk(s.ReadString());
+  for (auto [text, bytes] : {std::pair{&names.Track, &names.TrackBytes}, std::pair{&names.Car, &names.CarBytes},
+                             std::pair{&names.Judge, &names.JudgeBytes}}) {
+    const QByteArray stored = s.ReadString();
+    *text = FromGbk(stored);
+    // Kept only when the text would not give the same bytes again.
+    if (RecordNameBytes(*text) != stored) *bytes = stored;
+  }
+
   stepMs = s.ReadInt32();
   if (s.Failed() || !track.LoadFromStream(s) || !car.ReadCarRecord(s) || !records.LoadFromStream(s))
     return false;

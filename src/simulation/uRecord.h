@@ -3,13 +3,15 @@
 // record file (".krf") that holds the names of the run's three files, the step, the
 // track body, the car record and the records.
 //
-// Names are stored as GBK bytes.  A name that GBK cannot encode is refused when
-// saving, with a message; the reader decodes them back.  The reader refuses a file
+// Names are stored as GBK bytes (see TRecordNames); the reader decodes them back and
+// keeps the bytes as stored.  The reader refuses a file
+
 // that ends early or holds counts that cannot fit in the bytes left.
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "geometry/uVector.h"
@@ -109,22 +111,38 @@ class TRecords {
   int32_t StrideBytes = 0;
 };
 
-// The three file names of a run, without folders.
+// The three file names of a run, without folders.  A file stores them as GBK; the
+// characters GBK cannot encode are stored as numeric references "&#xHHHH;" so that no
+// name can stop a run from being saved.
 struct TRecordNames {
   QString Track;
   QString Car;
   QString Judge;
+  // The bytes as a file stored them when they are not the encoding of the text (a file
+  // whose names are not valid GBK), set by the reader: when set, they are written
+  // verbatim instead of the text, so that a file read and written again is the same.
+
+  std::optional<QByteArray> TrackBytes = std::nullopt, CarBytes = std::nullopt,
+                            JudgeBytes = std::nullopt;
 };
 
-// Serialises a whole record file.  False, with `error` naming the field, when a name
-// cannot be encoded in GBK.  records.SensorCount is written as given.
+// True when a name holds a character that GBK cannot encode, so that the record will
+// store it as a numeric reference; `notice` then says which names, in words.
+bool NamesNeedReferences(const TRecordNames& names, QString& notice);
+
+// The GBK bytes a record file stores for `text` (numeric references for what GBK
+// cannot encode).
+QByteArray RecordNameBytes(const QString& text);
+
+// Serialises a whole record file.  records.SensorCount is written as given.  Cannot
+// fail today (every name can be stored); `error` is kept for the writers' common shape.
+
 bool BuildRecordFile(const TRecordNames& names, int32_t stepMs, const TPath& track, const TCar& car,
                      const TRecords& records, QByteArray& out, QString& error);
 
 // Writes the record file `path` straight from the records, so that the file is never
 // held whole in memory, through a temporary file: whatever fails, a previous file
-// stays as it was.  False with `error` set (a name GBK cannot encode, or why the file
-// could not be written).
+// stays as it was.  False with `error` set to why the file could not be written.
 bool WriteRecordFile(const QString& path, const TRecordNames& names, int32_t stepMs,
                      const TPath& track, const TCar& car, const TRecords& records,
                      QString& error);

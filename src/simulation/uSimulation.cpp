@@ -352,6 +352,10 @@ void TSimuPage::LoadFile(int which) {
   const bool loaded = which == 0 ? sim.LoadTrack(file) : which == 1 ? sim.LoadCar(file) : sim.LoadJudge(file);
   if (loaded) {
     boxes[which]->setText(FilePart(file));
+    if (QByteArray bytes; !ToGbk(FilePart(file), bytes))
+      NoticeBox(Host.Window(), QStringLiteral("文件名“%1”中有GBK编码无法表示的字符，仿真记录中将以&#xHHHH;的形式保存这些字符。")
+                                   .arg(FilePart(file)));
+
     S.DocIsNew = true;
     // Prepare resets a bound module; one that fails there is released, as one that
     // cannot be loaded.

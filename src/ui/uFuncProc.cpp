@@ -87,8 +87,14 @@ void ErrorBox(QWidget* owner, const QString& text) {
                         QMessageBox::Ok);
 }
 
+void NoticeBox(QWidget* owner, const QString& text) {
+  Dialogs().ShowMessage(owner, text, QString::fromUtf8(AppCaption), QMessageBox::Information,
+                        QMessageBox::Ok);
+}
+
 QMessageBox::StandardButton AskBox(QWidget* owner, const QString& text, const QString& title,
                                    bool withCancel) {
+
   QMessageBox::StandardButtons b = QMessageBox::Yes | QMessageBox::No;
   if (withCancel) b |= QMessageBox::Cancel;
   return Dialogs().ShowMessage(owner, text, title, QMessageBox::Warning, b);

@@ -43,9 +43,12 @@ void SetDialogService(IDialogService* service);
 // form throughout and turned into Qt's form here.
 QString QtFilter(const QString& filter);
 
-// The three message boxes of the program.  ErrorBox: title "Kurvino2 ", error icon,
-// OK.  AskBox: exclamation, Yes/No/Cancel or Yes/No.  ConfirmBox: question, Yes/No.
+// The message boxes of the program.  ErrorBox: title "Kurvino2 ", error icon, OK.
+// NoticeBox: the same with the information icon.  AskBox: exclamation, Yes/No/Cancel
+// or Yes/No.  ConfirmBox: question, Yes/No.
 void ErrorBox(QWidget* owner, const QString& text);
+void NoticeBox(QWidget* owner, const QString& text);
+
 QMessageBox::StandardButton AskBox(QWidget* owner, const QString& text, const QString& title,
                                    bool withCancel);
 QMessageBox::StandardButton ConfirmBox(QWidget* owner, const QString& text, const QString& title);

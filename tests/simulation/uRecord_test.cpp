@@ -200,15 +200,44 @@ TEST_F(RecordFileTest, NamesAreStoredInGbk) {
   EXPECT_EQ(back.Car, names.Car);
 }
 
-TEST_F(RecordFileTest, ANameThatGbkCannotEncodeIsRefusedWithAMessage) {
+TEST_F(RecordFileTest, ANameGbkCannotEncodeIsStoredAsAReferenceAndReadBack) {
   Run(1, 1);
-  const QByteArray before = Bytes;
   const QString name = QStringLiteral("run \U0001F697.so");
   Sim->JudgeFileName = name;
-  EXPECT_FALSE(Sim->SaveToFile());
-  EXPECT_TRUE(Sim->LastError.contains(name)) << Sim->LastError.toStdString();
-  EXPECT_TRUE(Sim->LastError.contains(QStringLiteral("GBK"))) << Sim->LastError.toStdString();
-  EXPECT_EQ(test::ReadFile(File("run.krf")), before);  // the earlier save is untouched
+  QString notice;
+  EXPECT_TRUE(NamesNeedReferences({Sim->TrackFileName, Sim->CarFileName, name}, notice));
+  EXPECT_TRUE(notice.contains(name)) << notice.toStdString();
+  ASSERT_TRUE(Sim->SaveToFile()) << Sim->LastError.toStdString();
+  const QByteArray bytes = test::ReadFile(File("run.krf"));
+  EXPECT_TRUE(bytes.contains("run &#x1F697;.so"));
+  TPath track(nullptr, RunMainSpan, nullptr, RunOverviewSpan);
+  TCar car(nullptr, RunMainSpan);
+  TRecords records;
+  TRecordNames back;
+  int32_t stepMs = 0;
+  ASSERT_TRUE(ReadRecordFile(bytes, back, stepMs, track, car, records));
+  EXPECT_EQ(back.Judge, name);
+  EXPECT_FALSE(back.JudgeBytes);  // the text gives the same bytes again
+}
+
+TEST_F(RecordFileTest, NamesThatAreNotGbkAreWrittenBackAsStored) {
+  Run(1, 1);
+  TPath track(nullptr, RunMainSpan, nullptr, RunOverviewSpan);
+  TCar car(nullptr, RunMainSpan);
+  TRecords records;
+  TRecordNames names;
+  int32_t stepMs = 0;
+  ASSERT_TRUE(ReadRecordFile(Bytes, names, stepMs, track, car, records));
+  names.CarBytes = QByteArray("\x81\xFF\xC8", 3);  // no GBK sequence
+  QByteArray bytes, again;
+  QString error;
+  ASSERT_TRUE(BuildRecordFile(names, stepMs, track, car, records, bytes, error));
+  TRecordNames back;
+  ASSERT_TRUE(ReadRecordFile(bytes, back, stepMs, track, car, records));
+  ASSERT_TRUE(back.CarBytes);
+  EXPECT_EQ(*back.CarBytes, *names.CarBytes);
+  ASSERT_TRUE(BuildRecordFile(back, stepMs, track, car, records, again, error));
+  EXPECT_EQ(again, bytes);
 }
 
 TEST(Records, ClearKeepsTheSensorCountAndTheStreamHoldsOneBlock) {
