@@ -1,5 +1,6 @@
 #include "app/uOption.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -12,8 +13,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ui/uFuncProc.h"
+#include "base/uFileSave.h"
 #include "base/uSettings.h"
+#include "ui/uFuncProc.h"
 #include "widgets/uNumEdit.h"
 
 namespace k2 {
@@ -120,7 +122,18 @@ void TwdOption::BuildPages() {
   pcCarParam->addTab(BuildPage(PageMotor), QStringLiteral("电机参数"));
   pcCarParam->addTab(BuildPage(PageSteer), QStringLiteral("舵机参数"));
   pcOption->addTab(car, QStringLiteral("默认赛车参数"));
-  pcOption->addTab(BuildPage(PageRules), QStringLiteral("规则"));
+  QWidget* rules = BuildPage(PageRules);
+  chkRulesSandbox = new QCheckBox(QStringLiteral("在沙箱中运行决策程序（禁止联网、调试其他进程等）"), rules);
+  chkRulesSandbox->setObjectName(QStringLiteral("chkRulesSandbox"));
+  chkRulesSandbox->setToolTip(QStringLiteral("配置文件 [Rules] SandboxModules：只对可信的决策程序关闭"));
+  auto* rulesGrid = static_cast<QGridLayout*>(rules->layout());
+  const int row = rulesGrid->rowCount();
+  rulesGrid->setRowStretch(row - 1, 0);
+  rulesGrid->addWidget(chkRulesSandbox, row, 0, 1, 4);
+  rulesGrid->setRowStretch(row + 1, 1);
+
+  connect(chkRulesSandbox, &QCheckBox::toggled, this, &TwdOption::ValueChanged);
+  pcOption->addTab(rules, QStringLiteral("规则"));
 
   btnOK = new QPushButton(QStringLiteral("确定"), this);
   btnOK->setObjectName(QStringLiteral("btnOK"));
@@ -236,6 +249,8 @@ bool TwdOption::LoadSettings() {
         k.IsReal ? ini.ReadFloat(section, key, k.DialogDefault)
                  : ini.ReadInteger(section, key, static_cast<int32_t>(k.DialogDefault)));
   }
+  chkRulesSandbox->setChecked(ini.ReadInteger(QString::fromLatin1(SecRules), QString::fromLatin1(SandboxKey),
+                                              DefaultSandboxModules ? 1 : 0) != 0);
   // A missing file is no failure: the fields show the dialog defaults.
   return ini.Loaded() || !QFileInfo::exists(IniPath);
 }
@@ -253,21 +268,28 @@ bool TwdOption::SaveSettings() {
     else
       ini.WriteInteger(section, key, f.IntValue());
   }
+  ini.WriteInteger(QString::fromLatin1(SecRules), QString::fromLatin1(SandboxKey), chkRulesSandbox->isChecked() ? 1 : 0);
   return ini.UpdateFile();
+
 }
 
 void TwdOption::ValueChanged() { btnApply->setEnabled(true); }
 
+bool TwdOption::SaveOrReport() {
+  SetLastSaveError(QString());
+  if (SaveSettings()) return true;
+  ErrorBox(this, WithReason(QStringLiteral("配置文件保存失败！")));
+  return false;
+}
+
 void TwdOption::btnApplyClick() {
-  if (SaveSettings())
-    btnApply->setEnabled(false);
-  else
-    ErrorBox(this, QStringLiteral("配置文件保存失败！"));
+  if (SaveOrReport()) btnApply->setEnabled(false);
 }
 
 void TwdOption::btnOKClick() {
-  if (!SaveSettings()) ErrorBox(this, QStringLiteral("配置文件保存失败！"));
+  SaveOrReport();
   accept();
 }
+
 
 }  // namespace k2

@@ -8,6 +8,7 @@
 #include <QString>
 #include <array>
 
+class QCheckBox;
 class QPushButton;
 class QTabWidget;
 
@@ -33,6 +34,7 @@ class TwdOption : public QDialog {
   // Shared change handler of the fields: enables "应用".
   void ValueChanged();
   void btnApplyClick();
+  bool SaveOrReport();  // saves; on failure says so with the reason
   void btnOKClick();
 
   // The file the dialog reads and writes, fixed when the dialog is created.
@@ -54,7 +56,9 @@ class TwdOption : public QDialog {
   std::array<TNumEdit*, FieldCount> Fields{};
   QTabWidget* pcOption = nullptr;    // "默认赛道参数", "默认赛车参数", "规则"
   QTabWidget* pcCarParam = nullptr;  // "基本参数", "电机参数", "舵机参数"
+  QCheckBox* chkRulesSandbox = nullptr;  // Rules/SandboxModules
   QPushButton* btnOK = nullptr;
+
   QPushButton* btnCancel = nullptr;
   QPushButton* btnApply = nullptr;
 };

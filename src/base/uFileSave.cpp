@@ -83,6 +83,11 @@ QString SaveErrorText(int error) {
 const QString& LastSaveError() { return LastError(); }
 void SetLastSaveError(const QString& reason) { LastError() = reason; }
 
+QString WithReason(const QString& message) {
+  return LastError().isEmpty() ? message : message + QStringLiteral("\r\n") + LastError();
+}
+
+
 TAtomicFile::TAtomicFile(const QString& path) : Path(path) {}
 
 TAtomicFile::~TAtomicFile() { Discard(); }

@@ -47,6 +47,9 @@ bool SaveFileAtomic(const QString& path, const QByteArray& data);
 // Why the last failed save of this thread failed (empty before any failure).
 const QString& LastSaveError();
 void SetLastSaveError(const QString& reason);
+// `message`, followed on a new line (CRLF) by LastSaveError() when there is one.
+QString WithReason(const QString& message);
+
 
 // The user's words for a system error number (the system's own text where there are
 // none of ours).

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <exception>
 
+#include "base/uFileSave.h"
 #include "base/uSettings.h"
 #include "base/uStream.h"
 #include "ui/uPageHost.h"
@@ -118,10 +119,12 @@ TSaveResult TDocumentFlow::Save() {
     if (file.isEmpty()) return TSaveResult::Cancelled;
     Page.SetDocumentFile(file);
   }
+  SetLastSaveError(QString());
   if (!Page.SaveDocument()) {
-    ErrorBox(Host.Window(), FilePart(Page.DocumentFile()) + QStringLiteral("保存失败！"));
+    ErrorBox(Host.Window(), WithReason(FilePart(Page.DocumentFile()) + QStringLiteral("保存失败！")));
     return TSaveResult::Failed;
   }
+
   s.MarkDocSaved();
   Page.DocumentSaved();
   ShowFileCaption(Page.DocumentFile(), false);

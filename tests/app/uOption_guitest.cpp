@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -58,7 +59,7 @@ const char DefaultFile[] =
     "WheelD=40\nWheelWidth=20\nFrontLength=130\nRatio=0.5\n"
     "[DefaultMotorParam]\nURated=7.5\nIRated=3.5\nTRated=10\nnRated=2000\nRa=20.5\nL=15\n"
     "[DefaultSteerMotorParam]\nMaxSteerAngle=40\nSteerSpeed=30\n"
-    "[Rules]\nMaxSensorCount=16\nMinPathR=400\n";
+    "[Rules]\nMaxSensorCount=16\nMinPathR=400\nSandboxModules=1\n";
 
 class OptionTest : public ::testing::Test {
  protected:
@@ -230,7 +231,7 @@ TEST_F(OptionTest, SaveFailureIsReportedAndApplyStaysEnabled) {
   Boxes.AnswerBox(QMessageBox::Ok);
   Button(dialog, "btnApply")->click();
   ASSERT_EQ(Boxes.Boxes.size(), 1u);
-  EXPECT_EQ(Boxes.Boxes[0].Text, QStringLiteral("配置文件保存失败！"));
+  EXPECT_EQ(Boxes.Boxes[0].Text, QStringLiteral("配置文件保存失败！\r\n文件夹不存在"));
   EXPECT_EQ(Boxes.Boxes[0].Title, QStringLiteral("Kurvino2 "));
   EXPECT_EQ(Boxes.Boxes[0].Icon, QMessageBox::Critical);
   EXPECT_EQ(Boxes.Boxes[0].Buttons, QMessageBox::Ok);
@@ -240,7 +241,7 @@ TEST_F(OptionTest, SaveFailureIsReportedAndApplyStaysEnabled) {
   Boxes.AnswerBox(QMessageBox::Ok);
   Button(dialog, "btnOK")->click();
   ASSERT_EQ(Boxes.Boxes.size(), 2u);
-  EXPECT_EQ(Boxes.Boxes[1].Text, QStringLiteral("配置文件保存失败！"));
+  EXPECT_EQ(Boxes.Boxes[1].Text, QStringLiteral("配置文件保存失败！\r\n文件夹不存在"));
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_TRUE(Boxes.AllAnswersUsed());
 }
@@ -327,6 +328,20 @@ TEST_F(OptionTest, EnterMovesThroughEveryFieldWithoutClosing) {
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_EQ(dialog.result(), 0);
   EXPECT_FALSE(QFileInfo::exists(Ini()));
+}
+
+TEST_F(OptionTest, TheSandboxBoxShowsAndWritesItsKey) {
+  test::WriteFile(Ini(), QByteArray("[Rules]\nSandboxModules=0\n"));
+  TwdOption dialog(&Owner);
+  auto* box = dialog.findChild<QCheckBox*>(QStringLiteral("chkRulesSandbox"));
+  ASSERT_TRUE(box);
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_FALSE(Button(dialog, "btnApply")->isEnabled());
+  box->click();
+  EXPECT_TRUE(Button(dialog, "btnApply")->isEnabled());
+  Button(dialog, "btnOK")->click();
+  EXPECT_TRUE(test::ReadFile(Ini()).contains("SandboxModules=1\n"));
+  EXPECT_TRUE(ReadRules(Ini()).SandboxModules);
 }
 
 }  // namespace

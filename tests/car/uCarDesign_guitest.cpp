@@ -674,7 +674,7 @@ TEST_F(CarPageTest, SaveOfANewCarAsksForANameAndAFailureIsReported) {
   Dialogs.AnswerBox(Btn::Ok);
   Click("btnSaveCar");
   ASSERT_EQ(Dialogs.Boxes.size(), 1u);
-  EXPECT_EQ(Dialogs.Boxes[0].Text, QStringLiteral("mine.kcf保存失败！"));
+  EXPECT_EQ(Dialogs.Boxes[0].Text, QStringLiteral("mine.kcf保存失败！\r\n目标不是普通文件"));
   EXPECT_EQ(Dialogs.FileDialogs.size(), 1u);
   EXPECT_TRUE(Main->State().DocModified);
   EXPECT_TRUE(Enabled("btnSaveCar"));

@@ -291,7 +291,7 @@ TEST_F(PathPageTest, FailedSaveReportsTheFileAndKeepsTheTrackModified) {
   Dialogs.AnswerBox(Btn::Ok);
   Click("btnSavePath");
   ASSERT_EQ(Dialogs.Boxes.size(), 1u);
-  EXPECT_EQ(Dialogs.Boxes[0].Text, QStringLiteral("x.kpf保存失败！"));
+  EXPECT_EQ(Dialogs.Boxes[0].Text, QStringLiteral("x.kpf保存失败！\r\n文件夹不存在"));
   EXPECT_TRUE(Main->State().DocModified);
   EXPECT_TRUE(Enabled("btnSavePath"));
   EXPECT_TRUE(Main->windowTitle().endsWith(QStringLiteral(" *")));
