@@ -56,6 +56,31 @@
  * - Leave standard input, and file descriptors you did not open yourself, alone.
  *
  * ---------------------------------------------------------------------------------
+ * The sandbox
+ *
+ * Modules are shared between students, so by default the host confines the module
+ * before loading it (settings file: [Rules] SandboxModules=1; the options dialog's
+ * "规则" page).  A module MAY:
+ * - read and write ordinary files with the user's rights (logs, tables), print on
+ *   stdout and stderr, allocate memory up to 2 GiB of address space, start threads,
+ *   use local (AF_UNIX) sockets, read the clock.
+ * A module may NOT (the call stops the module; the message says which call):
+ * - open network sockets; start processes (fork, vfork, exec); leave its process
+ *   group or session (setsid, setpgid); enter namespaces (unshare, setns);
+ * - touch other processes: ptrace, process_vm_readv/writev, pidfd calls, signals to
+ *   any process but its own;
+ * - load kernel programs or monitors (bpf, perf_event_open, userfaultfd), use the
+ *   kernel key store, or change the filter.
+ * Files grow to at most 1 GiB (a larger write fails with EFBIG); no core dumps; no
+ *   capabilities, and no way to gain privileges (no_new_privs).
+ * The readings and the picture live in memory sealed against writes: even mprotect
+ * cannot make them writable.  The host's whole process group is ended when the run
+ * ends or the module is unloaded, so nothing the module left behind keeps running.
+ * A trusted module that needs more can be run without the sandbox: untick the
+ * option, or "kurvino2-cli run --no-sandbox".
+ *
+
+ * ---------------------------------------------------------------------------------
  * Judge's arguments
  *
  * speed       current speed of the drive motor in revolutions per minute, rounded
