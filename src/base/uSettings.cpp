@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <sys/stat.h>
 
 #include "base/uStream.h"
 
@@ -60,11 +62,69 @@ bool ParseFloat(const QString& text, double& out) {
 
 }  // namespace
 
-TIniFile::TIniFile(const QString& path) : FilePath(path) {
+namespace {
+
+// A settings file is a page of text: anything larger, or not a regular file (a
+// device, a pipe), is not read at all.
+constexpr qint64 MaxSettingsBytes = 1 << 20;
+
+// The bytes of the last settings file read, reused while the file looks unchanged
+// (same file, size and modification time), so that a command reading its settings
+// for several purposes reads the file once.  Only for short-lived processes (the
+// command-line tool): timestamps are too coarse to notice a rewrite of the same size
+// within milliseconds, which a long-running program may do.
+bool CacheReads = false;
+
+struct TReadCache {
+  QString Path;
+  struct stat Stat = {};
+  QByteArray Bytes;
+};
+
+TReadCache& ReadCache() {
+  static TReadCache cache;
+  return cache;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+bool ReadSettingsBytes(const QString& path, QByteArray& bytes) {
+  struct stat st = {};
+  const QByteArray local = QFile::encodeName(path);
+  if (path.isEmpty() || ::stat(local.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      st.st_size > MaxSettingsBytes)
+    return false;
+  static std::mutex guard;  // the cache is the process's; readers may be on any thread
+  const std::lock_guard<std::mutex> lock(guard);
+  TReadCache& cache = ReadCache();
+  if (CacheReads && cache.Path == path && SameFile(cache.Stat, st)) {
+    bytes = cache.Bytes;
+    return true;
+  }
+
   QFile file(path);
-  if (path.isEmpty() || !file.exists() || !file.open(QIODevice::ReadOnly)) return;
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  bytes = file.read(MaxSettingsBytes + 1);
+  if (bytes.size() > MaxSettingsBytes || file.error() != QFileDevice::NoError) return false;
+  struct stat after = {};
+  if (::fstat(file.handle(), &after) == 0 && SameFile(st, after)) cache = {path, st, bytes};
+  return true;
+}
+
+}  // namespace
+
+void SetSettingsReadOnce(bool on) { CacheReads = on; }
+
+TIniFile::TIniFile(const QString& path) : FilePath(path) {
+
+  QByteArray bytes;
+  if (!ReadSettingsBytes(path, bytes)) return;
   Exists = true;
-  const QString text = QString::fromUtf8(file.readAll());
+  const QString text = QString::fromUtf8(bytes);
+
   // A file written with CRLF line ends keeps them.
   if (text.contains(QLatin1String("\r\n"))) LineBreak = QStringLiteral("\r\n");
   Lines = text.split(QLatin1Char('\n'));

@@ -14,7 +14,8 @@ namespace k2 {
 
 class TIniFile {
  public:
-  // Loads the file if it exists; a missing or unreadable file reads as empty.
+  // Loads the file if it exists; a missing or unreadable file reads as empty, and so
+  // does anything that is not a regular file or exceeds 1 MiB.
   explicit TIniFile(const QString& path);
 
   const QString& Path() const { return FilePath; }
@@ -46,7 +47,12 @@ class TIniFile {
   bool Exists = false;
 };
 
+// A short-lived process (the command-line tool) reads each settings file once and
+// reuses the bytes while the file stays the same.
+void SetSettingsReadOnce(bool on);
+
 // The folder of the executables, with a trailing '/'.  Set once at start-up.
+
 const QString& ProgramDir();
 void SetProgramDir(const QString& dir);
 // Sets ProgramDir from the running executable's folder.

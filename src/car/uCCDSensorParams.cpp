@@ -31,7 +31,7 @@ TwdCCDSensorParams::TwdCCDSensorParams(QWidget* owner)
   nedtPixelHeight = MakeEdit(this, "nedtPixelHeight", 172, 36);
   MakeLabel(this, "Pix", 172 + EditWidth + 4, 39);
   for (TNumEdit* e : {nedtPixelWidth, nedtPixelHeight}) {
-    e->SetLimits(1, 10000, true);
+    e->SetLimits(1, MaxCcdPixels, true);
     e->SetValue(1);
   }
 

@@ -234,6 +234,9 @@ bool TCCDSensor::LoadFromStream(TStreamReader& s) {
   Alpha = s.ReadInt32();
   PixelHeight = s.ReadInt32();
   PixelWidth = s.ReadInt32();
+  if (PixelHeight < 1 || PixelHeight > MaxCcdPixels || PixelWidth < 1 || PixelWidth > MaxCcdPixels)
+    s.Fail();
+
   TopLeft = s.ReadPoint();
   BottomLeft = s.ReadPoint();
   TopRight = s.ReadPoint();

@@ -82,8 +82,13 @@ class TLightSensor : public TSensor {
 // refuses corners for which this is false.
 bool QuadIsProper(TPointF topLeft, TPointF bottomLeft, TPointF topRight, TPointF bottomRight);
 
+// The most pixels a CCD picture has in a row or a column, as its dialog allows;
+// a file claiming more is not read.
+constexpr int32_t MaxCcdPixels = 10000;
+
 // Sees a four-cornered area of the ground as a PixelWidth x PixelHeight grey image.
 class TCCDSensor : public TSensor {
+
  public:
   TCCDSensor() : TSensor(CCDSensorKind) {}
 

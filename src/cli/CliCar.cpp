@@ -179,8 +179,8 @@ bool ReadStoredCCDSensor(const TJsonValue& v, const QString& where, TCCDSensor& 
       !ReadInt(v, "SenseX", where, s.SenseX, error) ||
       !ReadInt(v, "SenseY", where, s.SenseY, error) ||
       !ReadInt(v, "Alpha", where, s.Alpha, error) ||
-      !ReadInt(v, "PixelHeight", where, s.PixelHeight, error) ||
-      !ReadInt(v, "PixelWidth", where, s.PixelWidth, error) ||
+      !ReadIntIn(v, "PixelHeight", where, 1, MaxCcdPixels, s.PixelHeight, error) ||
+      !ReadIntIn(v, "PixelWidth", where, 1, MaxCcdPixels, s.PixelWidth, error) ||
       !ReadPoint(v, "TopLeft", where, s.TopLeft, error) ||
       !ReadPoint(v, "BottomLeft", where, s.BottomLeft, error) ||
       !ReadPoint(v, "TopRight", where, s.TopRight, error) ||
@@ -219,8 +219,8 @@ bool ReadCCDSensor(const TJsonValue& v, const QString& where, TCCDSensor& s, QSt
   int32_t xyz[3], alpha = 0, rows = 0, columns = 0;
   TPointF tl, bl, tr, br;
   if (!ReadMounting(v, where, xyz, error) || !ReadInt(v, "Alpha", where, alpha, error) ||
-      !ReadIntIn(v, "PixelHeight", where, 1, 10000, rows, error) ||
-      !ReadIntIn(v, "PixelWidth", where, 1, 10000, columns, error) ||
+      !ReadIntIn(v, "PixelHeight", where, 1, MaxCcdPixels, rows, error) ||
+      !ReadIntIn(v, "PixelWidth", where, 1, MaxCcdPixels, columns, error) ||
       !ReadPoint(v, "TopLeft", where, tl, error) || !ReadPoint(v, "BottomLeft", where, bl, error) ||
       !ReadPoint(v, "TopRight", where, tr, error) || !ReadPoint(v, "BottomRight", where, br, error))
     return false;

@@ -1,4 +1,5 @@
 // dump and build of track files.
+#include <cmath>
 #include <memory>
 
 #include "base/uSettings.h"
@@ -75,10 +76,17 @@ bool ReadNumbers(const TJsonValue& v, const QString& where, size_t count, float*
     error = where + QStringLiteral(": expected an array of %1 numbers").arg(count);
     return false;
   }
-  for (size_t i = 0; i < count; ++i)
+  // A design is typed by hand: only finite numbers describe a point of a track.
+  for (size_t i = 0; i < count; ++i) {
     if (!GetFloat(v.Items[i], where, out[i], error)) return false;
+    if (!std::isfinite(out[i])) {
+      error = where + QStringLiteral(": expected finite numbers");
+      return false;
+    }
+  }
   return true;
 }
+
 
 // Applies the track page's building rules in order, from the origin.
 bool ReadDesign(const TJsonValue& design, TPath& track, QString& error) {

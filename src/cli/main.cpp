@@ -140,6 +140,7 @@ int main(int argc, char** argv) {
   EnsureRuntimeDir();
   QGuiApplication app(argc, argv);
   k2::InitProgramDirFromApplication();
+  k2::SetSettingsReadOnce(true);
 
   QStringList args = QGuiApplication::arguments();
   args.removeFirst();

@@ -20,11 +20,12 @@ namespace k2 {
 namespace {
 
 constexpr QRgb White = 0xFFFFFFFF;
-// The work raster is at most this many pixels on a side; a larger sensed area is not
-// a camera any car carries (100 m across at 4 mm per pixel).
-constexpr int32_t MaxWorkSide = 25000;
-// The picture is at most this many pixels; beyond it the rasters are not allocated.
-constexpr int64_t MaxFramePixels = 100'000'000;
+// The work raster is at most this many pixels on a side (64 MiB); a larger sensed
+// area is not a camera any car carries (16 m across at 4 mm per pixel).
+constexpr int32_t MaxWorkSide = 4096;
+// The picture is at most this many pixels (64 MiB); beyond it the rasters are not
+// allocated and the car has no picture.
+constexpr int64_t MaxFramePixels = 16'000'000;
 // Pictures up to this size keep a table of their source pixels (4 bytes a pixel).
 constexpr int64_t MaxLookupPixels = 4'000'000;
 

@@ -56,14 +56,22 @@ QRectF ArcBox(const TTransformRect& t, const TArcData& arc) {
 // a small fraction of a pixel of its circle.
 constexpr double ArcPieceDegrees = 30;
 
-void AppendArc(QPainterPath& path, const TTransformRect& t, const TArcData& arc, bool newFigure) {
+// False, appending nothing, for an arc that cannot be drawn (a non-finite centre,
+// radius or angle, as a crafted file may hold).
+bool AppendArc(QPainterPath& path, const TTransformRect& t, const TArcData& arc, bool newFigure) {
   const QRectF box = ArcBox(t, arc);
-  const double sweep = arc.SweepAngle;
+  if (!std::isfinite(box.x()) || !std::isfinite(box.y()) || !std::isfinite(box.width()) ||
+      !std::isfinite(box.height()) || !std::isfinite(arc.StartAngle) || !std::isfinite(arc.SweepAngle))
+    return false;
+  // Beyond two turns, more turns draw the same pixels: keep one full turn and the
+  // remainder, which ends where the whole sweep ends, so that the cost stays bounded.
+  double sweep = arc.SweepAngle;
+  if (std::fabs(sweep) > 720) sweep = std::copysign(360 + std::fmod(std::fabs(sweep), 360.0), sweep);
   const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / ArcPieceDegrees)));
   const double step = sweep / pieces;
   for (int i = 0; i < pieces; ++i) {
     const double start = arc.StartAngle + i * step;
-    if (i == 0 && newFigure) {
+    if ((i == 0 && newFigure) || path.elementCount() == 0) {
       path.arcMoveTo(box, start);
     } else {
       // Each piece's own start differs from the previous end by rounding only.  Move
@@ -76,6 +84,7 @@ void AppendArc(QPainterPath& path, const TTransformRect& t, const TArcData& arc,
     }
     path.arcTo(box, start, step);
   }
+  return true;
 }
 
 void AppendLine(QPainterPath& path, const TTransformRect& t, const TPathElement& line,
@@ -150,7 +159,8 @@ void TPath::DrawDesignView(bool withAxes) {
     if (e->Kind == 1) {
       const auto& arc = static_cast<const TArcData&>(*e);
       visible = t.ArcVisible(arc.Center, arc.Radius, PathWidth);
-      if (visible) AppendArc(figures, t, arc, !previousDrawn);
+      visible = visible && AppendArc(figures, t, arc, !previousDrawn);
+
     } else {
       visible = t.LineVisible(e->StartPoint, e->EndPoint, PathWidth);
       if (visible) AppendLine(figures, t, *e, !previousDrawn);

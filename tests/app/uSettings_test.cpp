@@ -9,6 +9,19 @@ namespace {
 
 // ---- reading --------------------------------------------------------------------
 
+TEST(IniRead, RefusesWhatIsNotASmallRegularFile) {
+  test::TTempDir dir;
+  // A device would be read forever; a file above 1 MiB is no settings file.
+  EXPECT_FALSE(TIniFile(QStringLiteral("/dev/zero")).Loaded());
+  const QString big = dir.Path(QStringLiteral("big.ini"));
+  test::WriteFile(big, "[Rules]\nMinPathR=7\n" + QByteArray(1 << 20, '#'));
+  const TIniFile ini(big);
+  EXPECT_FALSE(ini.Loaded());
+  EXPECT_EQ(ini.ReadInteger(QStringLiteral("Rules"), QStringLiteral("MinPathR"), 400), 400);
+  test::WriteFile(big, "[Rules]\nMinPathR=7\n");
+  EXPECT_EQ(TIniFile(big).ReadInteger(QStringLiteral("Rules"), QStringLiteral("MinPathR"), 400), 7);
+}
+
 struct TReadCase {
   const char* Name;
   const char* File;  // null: no file at all

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "base/uStream.h"
 #include "car/uCar.h"
@@ -189,6 +190,7 @@ TEST_F(CarTest, CountZeroOrNegativeGoesOnWithTheCCDByte) {
     w.WriteUInt8(1);
     TCCDSensor ccd;
     ccd.SetAlpha(30);
+    ccd.PixelWidth = ccd.PixelHeight = 1;
     ccd.SaveToStream(w);
     TSteerMotor().SaveToStream(w);
     TMotor().SaveToStream(w);
@@ -199,6 +201,29 @@ TEST_F(CarTest, CountZeroOrNegativeGoesOnWithTheCCDByte) {
     EXPECT_TRUE(car.LightSensors.empty());
     ASSERT_TRUE(car.CCDSensor);
     EXPECT_EQ(car.CCDSensor->Alpha, 30);
+  }
+}
+
+// The picture's size is read within the limits its dialog sets: a crafted size would
+// make every step build a picture of millions of pixels.
+TEST_F(CarTest, ACcdPictureSizeBeyondTheDialogsLimitsIsNotRead) {
+  for (auto [width, height, readable] : {std::tuple{1, 1, true}, std::tuple{10000, 1, true},
+                                         std::tuple{1048704, 1, false}, std::tuple{1, 0, false},
+                                         std::tuple{1, 10001, false}, std::tuple{-3, 1, false}}) {
+    TStreamWriter w;
+    for (int i = 0; i < 8; ++i) w.WriteInt32(100);
+    w.WriteInt32(0);
+    w.WriteUInt8(1);
+    TCCDSensor ccd;
+    ccd.PixelWidth = width;
+    ccd.PixelHeight = height;
+    ccd.SaveToStream(w);
+    TSteerMotor().SaveToStream(w);
+    TMotor().SaveToStream(w);
+    TStreamReader r(w.Data());
+    TCar car(nullptr, CarTestMainSpan);
+    EXPECT_EQ(car.ReadCarRecord(r), readable) << width << " x " << height;
+    EXPECT_EQ(car.CCDSensor != nullptr, readable);
   }
 }
 

@@ -178,6 +178,9 @@ INSTANTIATE_TEST_SUITE_P(
         TRejectCase{"FirstRejectionWins", "[{\"Line\":[0,0]},{\"Arc\":[0,100,90]}]",
                     "终止点与起始点重合！"},
         TRejectCase{"SweepBeyondAFullCircle", "[{\"Arc\":[0,500,361]}]", "-360 and 360"},
+        TRejectCase{"CentreNotANumber", "[{\"Arc\":[\"NaN\",500,90]}]", "finite"},
+        TRejectCase{"EndInfinite", "[{\"Line\":[\"Infinity\",0]}]", "finite"},
+
         TRejectCase{"CloseAtTheOrigin", "[{\"Close\":true}]", "already ends at the origin"},
         TRejectCase{"UnknownAction", "[{\"Spiral\":[1,2]}]", "expected"}),
     test::TCaseName());

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
 
 #include "common/TestSupport.h"
@@ -197,6 +198,30 @@ TEST_F(PathDrawTest, ArcSweepDirection) {
     EXPECT_LT(qGray(Overview.pixel(RoundPoint(on).X, RoundPoint(on).Y)), 160);
     EXPECT_EQ(Overview.pixel(RoundPoint(off).X, RoundPoint(off).Y), White);
   }
+}
+
+// Crafted files: an arc that cannot be drawn is left out, the rest of the track is
+// drawn; sweeps of many turns draw what their last turn and remainder draw.
+TEST_F(PathDrawTest, CraftedArcsDrawSafelyAndInBoundedWork) {
+  Arc(TPointF{}, 0, 500, 90);
+  auto& arc = static_cast<TArcData&>(*Track->Elements.back());
+  arc.Center.X = std::numeric_limits<float>::quiet_NaN();
+  Line(0, 0, 1000, 0);
+  Track->DrawDesignView(false);
+  Track->DrawOverview(false);
+  EXPECT_EQ(DesignAt(500, 0), Black);
+
+  Track->Elements.clear();
+  Arc(TPointF{}, 0, 500, 90);
+  static_cast<TArcData&>(*Track->Elements.back()).SweepAngle = 2147483647;
+  Track->DrawDesignView(false);
+  Track->DrawOverview(false);
+  const QImage manyTurns = Design, manyTurnsOverview = Overview;
+  static_cast<TArcData&>(*Track->Elements.back()).SweepAngle = 360 + 2147483647 % 360;
+  Track->DrawDesignView(false);
+  Track->DrawOverview(false);
+  EXPECT_EQ(manyTurns, Design);
+  EXPECT_EQ(manyTurnsOverview, Overview);
 }
 
 TEST_F(PathDrawTest, OverviewStrokesOnePixelLinesForEveryElement) {
