@@ -38,6 +38,9 @@ constexpr int PdfDpi = 600;
 // scales them to the paint device.
 constexpr qreal CssDpi = 96;
 constexpr qreal MmPerInch = 25.4;
+// Pictures take at most this share of the text's width: a view of the program at its
+// own size would take half a page.
+constexpr qreal MaxPictureShare = 0.65;
 
 const QColor HeadingColour(0x1f, 0x3a, 0x5f);
 const QColor RuleColour(0x99, 0x99, 0x99);
@@ -138,6 +141,12 @@ qreal FirstLineTop(const QTextDocument& doc, const QTextBlock& b) {
 
 // The layout places page tops in 1/64 pixel steps: a line at a page top may lie a
 // fraction of a pixel above the exact multiple of the page height.
+// Lays the whole document out again (see KeepHeadingsWithText).
+void RelayOut(QTextDocument& doc) {
+  doc.markContentsDirty(0, doc.characterCount());
+  doc.documentLayout()->documentSize();
+}
+
 int PageOf(const QTextDocument& doc, qreal y) {
   return static_cast<int>(std::floor((y + 1) / doc.pageSize().height()));
 }
@@ -326,7 +335,7 @@ bool TManual::WriteHtml(const QString& dir, QString& error) const {
   return true;
 }
 
-void TManual::StylePdfBody(QTextDocument& body, qreal contentWidthCss) const {
+void TManual::StylePdfBody(QTextDocument& body, qreal pictureWidthCss) const {
   // Every chapter starts a page; the first one starts the body anyway.
   for (QTextBlock b = body.begin(); b.isValid(); b = b.next()) {
     if (b.blockFormat().headingLevel() != 1 || b == body.begin()) continue;
@@ -334,7 +343,7 @@ void TManual::StylePdfBody(QTextDocument& body, qreal contentWidthCss) const {
     f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     QTextCursor(b).setBlockFormat(f);
   }
-  // Pictures wider than the text are scaled down to its width.
+  // Wider pictures are scaled down.
   ChangeFragments(
       body,
       [&](const QTextFragment& f, const QTextBlock&) {
@@ -344,13 +353,13 @@ void TManual::StylePdfBody(QTextDocument& body, qreal contentWidthCss) const {
         const qreal width = img.width() > 0      ? img.width()
                             : it != Images.end() ? it->second.width()
                                                  : 0;
-        return width > contentWidthCss;
+        return width > pictureWidthCss;
       },
       [&](QTextCharFormat& f) {
         QTextImageFormat img = f.toImageFormat();
         const QImage& image = Images.at(img.name());
-        img.setWidth(contentWidthCss);
-        img.setHeight(contentWidthCss * image.height() / image.width());
+        img.setWidth(pictureWidthCss);
+        img.setHeight(pictureWidthCss * image.height() / image.width());
         f = img;
       });
   // Links inside the manual have no target in the PDF: the text stays, the link goes.
@@ -368,27 +377,27 @@ void TManual::StylePdfBody(QTextDocument& body, qreal contentWidthCss) const {
 
 void TManual::KeepHeadingsWithText(QTextDocument& body) const {
   // A heading must share its page with the first line after it.  When it does not,
-  // the run of headings it ends starts a new page.  Each break only moves what follows
-  // it, so passes end; a few suffice.
-  for (int pass = 0; pass < 8; ++pass) {
-    bool moved = false;
-    for (QTextBlock b = body.begin(); b.isValid(); b = b.next()) {
+  // the run of headings it ends starts a new page.  Qt's layout does not follow a
+  // changed block reliably, so the document is laid out afresh after every break.
+  for (;;) {
+    RelayOut(body);
+    QTextBlock late;
+    for (QTextBlock b = body.begin(); b.isValid() && b.next().isValid(); b = b.next()) {
       if (b.blockFormat().headingLevel() == 0) continue;
-      const QTextBlock next = b.next();
-      if (!next.isValid()) break;
-      if (PageOf(body, FirstLineTop(body, b)) == PageOf(body, FirstLineTop(body, next))) continue;
-      QTextBlock first = b;
-      while (first != body.begin() && first.previous().blockFormat().headingLevel() > 0 &&
-             !(first.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore))
-        first = first.previous();
-      QTextBlockFormat f = first.blockFormat();
-      if (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
-        continue;  // at a page top already
-      f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-      QTextCursor(first).setBlockFormat(f);
-      moved = true;
+      if (PageOf(body, FirstLineTop(body, b)) != PageOf(body, FirstLineTop(body, b.next()))) {
+        late = b;
+        break;
+      }
     }
-    if (!moved) return;
+    if (!late.isValid()) return;
+    QTextBlock first = late;
+    while (first != body.begin() && first.previous().blockFormat().headingLevel() > 0 &&
+           !(first.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore))
+      first = first.previous();
+    QTextBlockFormat f = first.blockFormat();
+    if (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) return;  // taller than a page
+    f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    QTextCursor(first).setBlockFormat(f);
   }
 }
 
@@ -540,7 +549,7 @@ bool TManual::RenderPdf(QByteArray& pdf, QString& error) {
   body->documentLayout()->setPaintDevice(&writer);
   body->setDocumentMargin(0);
   body->setPageSize(page.Body.size());
-  StylePdfBody(*body, page.Body.width() * CssDpi / PdfDpi);
+  StylePdfBody(*body, page.Body.width() * MaxPictureShare * CssDpi / PdfDpi);
   KeepHeadingsWithText(*body);
 
   // The cover is page 1, the table of contents follows, then the body.  The table's

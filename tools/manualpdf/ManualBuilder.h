@@ -74,7 +74,7 @@ class TManual {
   struct TPdfLayout;
   void Normalise();
   void TakeHeadingIds();
-  void StylePdfBody(QTextDocument& body, qreal contentWidthCss) const;
+  void StylePdfBody(QTextDocument& body, qreal pictureWidthCss) const;
   void KeepHeadingsWithText(QTextDocument& body) const;
   void FindHeadingPages(const QTextDocument& body, int firstPage);
   std::unique_ptr<QTextDocument> MakeToc(QPdfWriter& writer, const TPdfLayout& page) const;
