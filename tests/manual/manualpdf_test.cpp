@@ -137,6 +137,7 @@ struct TRefusal {
   const char* Markdown;
   const char* Named;  // what the message names
 };
+void PrintTo(const TRefusal& c, std::ostream* os) { *os << c.Name; }
 
 class ManualRefusalTest : public ManualBuilderTest,
                           public ::testing::WithParamInterface<TRefusal> {};

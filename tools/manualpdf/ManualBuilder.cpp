@@ -139,14 +139,14 @@ qreal FirstLineTop(const QTextDocument& doc, const QTextBlock& b) {
   return r.top() + l->lineAt(0).y();
 }
 
-// The layout places page tops in 1/64 pixel steps: a line at a page top may lie a
-// fraction of a pixel above the exact multiple of the page height.
 // Lays the whole document out again (see KeepHeadingsWithText).
 void RelayOut(QTextDocument& doc) {
   doc.markContentsDirty(0, doc.characterCount());
   doc.documentLayout()->documentSize();
 }
 
+// The layout places page tops in 1/64 pixel steps: a line at a page top may lie a
+// fraction of a pixel above the exact multiple of the page height.
 int PageOf(const QTextDocument& doc, qreal y) {
   return static_cast<int>(std::floor((y + 1) / doc.pageSize().height()));
 }
@@ -377,13 +377,15 @@ void TManual::StylePdfBody(QTextDocument& body, qreal pictureWidthCss) const {
 
 void TManual::KeepHeadingsWithText(QTextDocument& body) const {
   // A heading must share its page with the first line after it.  When it does not,
-  // the run of headings it ends starts a new page.  Qt's layout does not follow a
+  // the run of headings it ends starts a new page, unless the run starts a page
+  // already (what follows it is taller than a page).  Qt's layout does not follow a
   // changed block reliably, so the document is laid out afresh after every break.
+  std::set<int> atPageTop;  // block numbers of headings left as they are
   for (;;) {
     RelayOut(body);
     QTextBlock late;
     for (QTextBlock b = body.begin(); b.isValid() && b.next().isValid(); b = b.next()) {
-      if (b.blockFormat().headingLevel() == 0) continue;
+      if (b.blockFormat().headingLevel() == 0 || atPageTop.count(b.blockNumber())) continue;
       if (PageOf(body, FirstLineTop(body, b)) != PageOf(body, FirstLineTop(body, b.next()))) {
         late = b;
         break;
@@ -395,7 +397,10 @@ void TManual::KeepHeadingsWithText(QTextDocument& body) const {
            !(first.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore))
       first = first.previous();
     QTextBlockFormat f = first.blockFormat();
-    if (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) return;  // taller than a page
+    if (first == body.begin() || (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)) {
+      atPageTop.insert(late.blockNumber());
+      continue;
+    }
     f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     QTextCursor(first).setBlockFormat(f);
   }
