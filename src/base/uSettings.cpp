@@ -1,7 +1,11 @@
 #include "base/uSettings.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -229,19 +233,74 @@ bool TIniFile::UpdateFile() {
 
 const QString& ProgramDir() { return ProgramDirStore(); }
 
-void SetProgramDir(const QString& dir) {
-  QString d = dir;
-  if (!d.endsWith(QLatin1Char('/'))) d += QLatin1Char('/');
-  ProgramDirStore() = d;
+namespace {
+
+QString WithSlash(const QString& dir) { return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/'); }
+
+QString& DataDirStore() {
+  static QString dir;
+  return dir;
 }
 
-void InitProgramDirFromApplication() { SetProgramDir(QCoreApplication::applicationDirPath()); }
+// Whether files can be made in `dir` by this user: tried, not inferred from modes.
+bool CanWriteIn(const QString& dir) {
+  QTemporaryFile probe(dir + QStringLiteral("k2probe-XXXXXX"));
+  return probe.open();
+}
+
+bool CopyFolderFiles(const QString& from, const QString& to) {
+  bool ok = true;
+  const QDir source(from);
+  for (const QFileInfo& f : source.entryInfoList(QDir::Files)) {
+    const QString target = to + f.fileName();
+    if (!QFileInfo::exists(target)) ok = QFile::copy(f.filePath(), target) && ok;
+  }
+  return ok;
+}
+
+}  // namespace
+
+void SetProgramDir(const QString& dir) {
+  ProgramDirStore() = WithSlash(dir);
+  DataDirStore() = ProgramDirStore();
+}
+
+const QString& DataDir() { return DataDirStore(); }
+void SetDataDir(const QString& dir) { DataDirStore() = WithSlash(dir); }
+
+QString PerUserDataDir() {
+  return WithSlash(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) +
+         QStringLiteral("Kurvino2/");
+}
+
+bool SeedDataDir(const QString& programDir, const QString& dataDir) {
+  const QString from = WithSlash(programDir), to = WithSlash(dataDir);
+  const bool fresh = !QFileInfo::exists(to);
+  static const char* const folders[4] = {"Path/", "Car/", "Record/", "Judgement/"};
+  for (const char* f : folders)
+    if (!QDir().mkpath(to + QLatin1String(f))) return false;
+  if (!fresh) return true;
+  // First start: the samples, so that the pages and the car test have files to open.
+  for (const char* f : folders) CopyFolderFiles(from + QLatin1String(f), to + QLatin1String(f));
+  for (const char* file : {"Default.kpf", "Kurvino2.ini"})
+    if (QFileInfo::exists(from + QLatin1String(file)) && !QFileInfo::exists(to + QLatin1String(file)))
+      QFile::copy(from + QLatin1String(file), to + QLatin1String(file));
+  return true;
+}
+
+void InitProgramDirFromApplication() {
+  SetProgramDir(QCoreApplication::applicationDirPath());
+  if (CanWriteIn(ProgramDir())) return;
+  const QString perUser = PerUserDataDir();
+  if (SeedDataDir(ProgramDir(), perUser)) SetDataDir(perUser);
+}
+
 
 const QString& ModelSettingsPath() { return ModelPathStore(); }
 void SetModelSettingsPath(const QString& path) { ModelPathStore() = path; }
 
 QString MainSettingsPath() {
-  return MainPathStore().isEmpty() ? ProgramDir() + QStringLiteral("Kurvino2.ini")
+  return MainPathStore().isEmpty() ? DataDir() + QStringLiteral("Kurvino2.ini")
                                    : MainPathStore();
 }
 void SetMainSettingsPath(const QString& path) { MainPathStore() = path; }

@@ -51,18 +51,32 @@ class TIniFile {
 // reuses the bytes while the file stays the same.
 void SetSettingsReadOnce(bool on);
 
-// The folder of the executables, with a trailing '/'.  Set once at start-up.
-
+// The folder of the executables, the decision-module host and the manual, with a
+// trailing '/'.  Set once at start-up.
 const QString& ProgramDir();
+// Sets ProgramDir, and DataDir to the same folder.
 void SetProgramDir(const QString& dir);
-// Sets ProgramDir from the running executable's folder.
+// The folder of the data folders "Path", "Car", "Record", "Judgement", of
+// "Default.kpf" and of the settings file, with a trailing '/': ProgramDir itself,
+// unless that cannot be written (an installed copy), when it is a per-user folder.
+const QString& DataDir();
+void SetDataDir(const QString& dir);
+// Sets ProgramDir from the running executable's folder, and DataDir: ProgramDir when
+// it is writable, else `PerUserDataDir()`, seeded from ProgramDir's samples.
 void InitProgramDirFromApplication();
+// $XDG_DATA_HOME/Kurvino2/ (~/.local/share/Kurvino2/).
+QString PerUserDataDir();
+// Makes `dataDir` and its four folders; when it did not exist yet, copies into it
+// the files of ProgramDir's folders, Default.kpf and Kurvino2.ini (never over an
+// existing file).  False when the folders cannot be made.
+bool SeedDataDir(const QString& programDir, const QString& dataDir);
+
 
 // The file that new tracks, cars, motors and servos read their defaults from:
 // "Kurvino2.ini" in the current working directory, unless a tool overrides it.
 const QString& ModelSettingsPath();
 void SetModelSettingsPath(const QString& path);
-// ProgramDir + "Kurvino2.ini", the file of the main window and the options dialog;
+// DataDir + "Kurvino2.ini", the file of the main window and the options dialog;
 // a tool may point it elsewhere (the CLI's --settings).
 QString MainSettingsPath();
 void SetMainSettingsPath(const QString& path);  // empty restores the default

@@ -1,5 +1,6 @@
 // kurvino2-cli: the engine and the file formats without a window.
 #include <QBuffer>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <cerrno>
@@ -144,7 +145,7 @@ int main(int argc, char** argv) {
 
   QStringList args = QGuiApplication::arguments();
   args.removeFirst();
-  QString settings = k2::ProgramDir() + QStringLiteral("Kurvino2.ini");
+  QString settings = k2::DataDir() + QStringLiteral("Kurvino2.ini");
   while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
     const QString opt = args.takeFirst();
     if (opt == QLatin1String("--help")) {
@@ -153,6 +154,8 @@ int main(int argc, char** argv) {
     }
     if (opt == QLatin1String("--version")) {
       std::puts("kurvino2-cli 2.0.0");
+      std::printf("data folder: %s\n", QDir::toNativeSeparators(k2::DataDir()).toUtf8().constData());
+
       return ExitOk;
     }
     if (opt == QLatin1String("--settings")) {

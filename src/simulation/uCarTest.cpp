@@ -105,7 +105,7 @@ void TCarTest::UndoEntry() {
 
 void TCarTest::btnEnterTestClick() {
   if (!S.CurCar || S.CurSimu) return;
-  const QString path = ProgramDir() + QStringLiteral("Default.kpf");
+  const QString path = DataDir() + QStringLiteral("Default.kpf");
   if (!QFileInfo(path).isFile()) {
     ErrorBox(Host.Window(), DefaultTrackMessage("请检查Default.kpf文件是否存在。"));
     return;

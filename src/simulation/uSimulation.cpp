@@ -343,7 +343,7 @@ void TSimuPage::FollowEngine() {
 void TSimuPage::LoadFile(int which) {
   if (!S.CurSimu) return;
   const TLoadKind& kind = LoadKinds[which];
-  const QString file = Dialogs().OpenFileName(Host.Window(), ProgramDir() + QString::fromLatin1(kind.Folder),
+  const QString file = Dialogs().OpenFileName(Host.Window(), DataDir() + QString::fromLatin1(kind.Folder),
                                               QtFilter(QString::fromUtf8(kind.Filter)));
   if (file.isEmpty() || !QFileInfo(file).isFile()) return;
   TSimu& sim = *S.CurSimu;
@@ -483,7 +483,7 @@ void TSimuPage::SetDocumentFile(const QString& path) {
   if (S.CurSimu) S.CurSimu->RecordFile = path;
 }
 QString TSimuPage::ProposedFile() const {
-  return ProgramDir() + QStringLiteral("Record/") + QString::fromUtf8(RecordDocument.NewName);
+  return DataDir() + QStringLiteral("Record/") + QString::fromUtf8(RecordDocument.NewName);
 }
 bool TSimuPage::SaveDocument() { return S.CurSimu && S.CurSimu->SaveToFile(); }
 void TSimuPage::DocumentSaved() { btnSaveSimuResult->setEnabled(false); }

@@ -14,7 +14,7 @@ TDocumentFlow::TDocumentFlow(IPageHost& host, const TDocumentKind& kind, IDocume
     : Host(host), DocKind(kind), Page(page) {}
 
 QString TDocumentFlow::Folder() const {
-  return ProgramDir() + QString::fromUtf8(DocKind.Folder);
+  return DataDir() + QString::fromUtf8(DocKind.Folder);
 }
 
 QString TDocumentFlow::AskOpenName() const {
@@ -70,7 +70,7 @@ void TDocumentFlow::New() {
   Page.DiscardDocument();
   s.MarkDocClosed();
   // New documents read their defaults from the program folder's settings file.
-  QDir::setCurrent(ProgramDir());
+  QDir::setCurrent(DataDir());
   try {
     Page.CreateDocument();
     Page.SetDocumentFile(Folder() + QLatin1Char('/') + QString::fromUtf8(DocKind.NewName));
@@ -94,7 +94,7 @@ void TDocumentFlow::Open() {
   s.MarkDocClosed();
   // What a file does not hold comes from the program folder's settings, not from
   // wherever the working directory happens to be.
-  QDir::setCurrent(ProgramDir());
+  QDir::setCurrent(DataDir());
   bool loaded = false;
   try {
     loaded = Page.LoadDocument(file);

@@ -1,3 +1,6 @@
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -6,6 +9,30 @@
 
 namespace k2 {
 namespace {
+
+// An installed copy's folder is not writable: the data live in a per-user folder,
+// made on first start with the samples, and never overwritten afterwards.
+TEST(DataDir, APerUserDataFolderIsSeededOnceWithTheSamples) {
+  test::TTempDir dir;
+  const QString program = dir.Path(QStringLiteral("program/")), data = dir.Path(QStringLiteral("user/Kurvino2/"));
+  QDir().mkpath(program + QStringLiteral("Path"));
+  test::WriteFile(program + QStringLiteral("Path/a.kpf"), "track");
+  test::WriteFile(program + QStringLiteral("Default.kpf"), "default");
+  ASSERT_TRUE(SeedDataDir(program, data));
+  for (const char* folder : {"Path", "Car", "Record", "Judgement"})
+    EXPECT_TRUE(QFileInfo(data + QLatin1String(folder)).isDir()) << folder;
+  EXPECT_EQ(test::ReadFile(data + QStringLiteral("Path/a.kpf")), QByteArray("track"));
+  EXPECT_EQ(test::ReadFile(data + QStringLiteral("Default.kpf")), QByteArray("default"));
+  EXPECT_FALSE(QFileInfo::exists(data + QStringLiteral("Kurvino2.ini")));
+
+  // Later starts keep the user's files as they are, removed ones included.
+  test::WriteFile(data + QStringLiteral("Default.kpf"), "mine");
+  QFile::remove(data + QStringLiteral("Path/a.kpf"));
+  ASSERT_TRUE(SeedDataDir(program, data));
+  EXPECT_EQ(test::ReadFile(data + QStringLiteral("Default.kpf")), QByteArray("mine"));
+  EXPECT_FALSE(QFileInfo::exists(data + QStringLiteral("Path/a.kpf")));
+}
+
 
 // ---- reading --------------------------------------------------------------------
 

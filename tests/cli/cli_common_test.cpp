@@ -17,8 +17,12 @@ TEST(CliCommon, HelpListsTheCommandsAndOptions) {
 TEST(CliCommon, VersionIsTheProgramsVersion) {
   const TCliResult r = RunCli({QStringLiteral("--version")});
   EXPECT_EQ(r.Code, 0);
-  EXPECT_EQ(r.OutText(), QStringLiteral("kurvino2-cli 2.0.0\n"));
+  // The build's program folder is writable: the data folder is the program folder.
+  EXPECT_TRUE(r.OutText().startsWith(QStringLiteral("kurvino2-cli 2.0.0\ndata folder: ")))
+      << r.OutText().toStdString();
+  EXPECT_TRUE(r.OutText().endsWith(QStringLiteral("/bin/\n"))) << r.OutText().toStdString();
 }
+
 
 struct TUsageCase {
   const char* Name;
