@@ -17,6 +17,7 @@
 #include <QToolButton>
 
 #include "app/uAbout.h"
+#include "app/uManual.h"
 #include "app/uOption.h"
 #include "base/uSettings.h"
 #include "car/uCar.h"
@@ -230,6 +231,8 @@ void TwdMain::BuildStatusBar() {
     }
     Panes[i]->setFrameShape(QFrame::Panel);
     Panes[i]->setFrameShadow(QFrame::Sunken);
+    Panes[i]->setContentsMargins(3, 0, 3, 0);  // text clear of the frame
+
     bar->addWidget(Panes[i], i == 0 ? 1 : 0);
   }
   Panes[3]->setAlignment(Qt::AlignCenter);
@@ -328,8 +331,18 @@ void TwdMain::actHelpExecute() {
     ErrorBox(this, QStringLiteral("帮助文档不存在！"));
     return;
   }
-  Dialogs().OpenDocument(path);
+  if (Dialogs().OpenDocument(path)) return;
+  // No viewer could open it: the same manual in a window of our own.
+  if (!wdManual) wdManual = new TwdManual(this);
+  if (!wdManual->Load(ProgramDir() + QStringLiteral("manual/index.html"))) {
+    ErrorBox(this, QStringLiteral("帮助文档不存在！"));
+    return;
+  }
+  wdManual->show();
+  wdManual->raise();
+  wdManual->activateWindow();
 }
+
 
 void TwdMain::actAboutExecute() {
   TwdAboutBox box(this);

@@ -28,8 +28,7 @@ class TReplayPage;
 class TwdJudgeOutput;
 class TArrowKeys;
 class TCarTest;
-
-
+class TwdManual;
 
 class TwdMain : public QMainWindow, public IPageHost {
   Q_OBJECT
@@ -75,6 +74,8 @@ class TwdMain : public QMainWindow, public IPageHost {
   TSimuPage* SimuPage = nullptr;
   TReplayPage* ReplayPage = nullptr;
   TwdJudgeOutput* JudgeOutput = nullptr;
+  TwdManual* wdManual = nullptr;  // made on the first Help without a PDF viewer; a child window
+
   TArrowKeys* Keys = nullptr;
   TCarTest* CarTest = nullptr;
 

@@ -8,9 +8,11 @@
 #include <QRegularExpression>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QtTest/QTest>
 #include <functional>
 #include <gtest/gtest.h>
@@ -18,6 +20,7 @@
 #include "app/uAbout.h"
 #include "ui/uFuncProc.h"
 #include "app/uMain.h"
+#include "app/uManual.h"
 #include "app/uOption.h"
 #include "base/uSettings.h"
 #include "common/PageDriver.h"
@@ -182,6 +185,37 @@ TEST_F(MainTest, HelpOpensTheDocumentOfTheProgramFolder) {
   main.actHelpExecute();
   EXPECT_TRUE(Boxes.Boxes.empty());
   EXPECT_EQ(Boxes.OpenedDocuments, std::vector<QString>{pdf});
+}
+
+// Without a viewer the manual opens in a window of the program, with its contents.
+TEST_F(MainTest, HelpWithoutAViewerShowsTheManualInAWindowOfItsOwn) {
+  test::WriteFile(Dir.Path(QStringLiteral("帮助文档.pdf")), QByteArray("%PDF-1.4\n"));
+  QDir().mkpath(Dir.Path(QStringLiteral("manual")));
+  test::WriteFile(Dir.Path(QStringLiteral("manual/index.html")),
+                  "<html><body><h1 id=\"intro\">入门</h1><p>x</p><h2 id=\"intro-pages\">四个页面</h2>"
+                  "<p>y</p><h1 id=\"cli\">命令行工具</h1><p>z</p></body></html>");
+  Boxes.OpenDocumentSucceeds = false;
+  TwdMain main;
+  main.actHelpExecute();
+  EXPECT_TRUE(Boxes.Boxes.empty());
+  auto* manual = main.findChild<TwdManual*>(QStringLiteral("wdManual"));
+  ASSERT_TRUE(manual);
+  EXPECT_TRUE(manual->isVisible());
+  EXPECT_TRUE(manual->tbManual->toPlainText().contains(QStringLiteral("四个页面")));
+  QTreeWidget* toc = manual->tvManualContents;
+  ASSERT_EQ(toc->topLevelItemCount(), 2);
+  EXPECT_EQ(toc->topLevelItem(0)->text(0), QStringLiteral("入门"));
+  ASSERT_EQ(toc->topLevelItem(0)->childCount(), 1);
+  EXPECT_EQ(toc->topLevelItem(0)->child(0)->data(0, Qt::UserRole).toString(), QStringLiteral("intro-pages"));
+  EXPECT_EQ(toc->topLevelItem(1)->data(0, Qt::UserRole).toString(), QStringLiteral("cli"));
+
+  // Without the HTML manual either, the missing manual is reported.
+  QFile::remove(Dir.Path(QStringLiteral("manual/index.html")));
+  manual->close();
+  Boxes.AnswerBox(QMessageBox::Ok);
+  main.actHelpExecute();
+  ASSERT_EQ(Boxes.Boxes.size(), 1u);
+  EXPECT_EQ(Boxes.Boxes[0].Text, QStringLiteral("帮助文档不存在！"));
 }
 
 TEST_F(MainTest, AboutBoxShowsItsThreeTexts) {

@@ -48,7 +48,7 @@ QString TScriptedDialogs::SaveFileName(QWidget*, const QString& folder, const QS
 
 bool TScriptedDialogs::OpenDocument(const QString& path) {
   OpenedDocuments.push_back(path);
-  return true;
+  return OpenDocumentSucceeds;
 }
 
 int TScriptedDialogs::ExecDialog(QDialog& dialog) {
