@@ -1,5 +1,6 @@
 // The Kurvino2 program: the main window on Qt's event loop.
 #include <QApplication>
+#include <QLocale>
 
 #include "ui/uFuncProc.h"
 #include "app/uMain.h"
@@ -8,6 +9,10 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kurvino2"));
+  // Qt's own widgets (the file dialog's sizes and dates) format in Chinese, like the
+  // rest of the program; our numbers are written in the C locale explicitly.
+  QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+
   k2::InstallQtTranslations(app);
   k2::InitProgramDirFromApplication();
   k2::TwdMain window;

@@ -101,7 +101,8 @@ TwdOption::TwdOption(QWidget* owner) : QDialog(owner) {
   IniPath = MainSettingsPath();
   BuildPages();
 
-  if (!LoadSettings()) ErrorBox(this, QStringLiteral("配置文件读取失败！"));
+  // Not shown yet, the dialog has no place on the screen: the box centres on the owner.
+  if (!LoadSettings()) ErrorBox(owner ? owner : this, QStringLiteral("配置文件读取失败！"));
   btnApply->setEnabled(false);
   pcOption->setCurrentIndex(0);
   pcCarParam->setCurrentIndex(0);

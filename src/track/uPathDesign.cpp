@@ -123,7 +123,11 @@ void TPathDesignPage::BuildControls() {
                                              QStringLiteral("起始点"), QStringLiteral("终止点")});
   const int widths[4] = {49, 50, 125, 125};
   for (int i = 0; i < 4; ++i) lvPathDataList->setColumnWidth(i, widths[i]);
+  // The last column gives way to the vertical scroll bar: no horizontal one.
+  lvPathDataList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  lvPathDataList->horizontalHeader()->setStretchLastSection(true);
   lvPathDataList->verticalHeader()->hide();
+
   lvPathDataList->verticalHeader()->setDefaultSectionSize(18);
   lvPathDataList->horizontalHeader()->setSectionsClickable(false);
   lvPathDataList->horizontalHeader()->setHighlightSections(false);
@@ -408,7 +412,7 @@ void TPathDesignPage::btnZoomInClick() {
   MoveDesignView([](TTransformRect& d) { d.IncreaseZoomFactor(); });
   btnZoomOut->setEnabled(true);
   ShowZoom();
-  if (S.CurTrack->DrawTransform->ZoomFactor >= 1.5f) btnZoomIn->setEnabled(false);
+  if (S.CurTrack->DrawTransform->ZoomFactor >= 1.5f) DisableZoomButton(btnZoomIn);
 }
 
 void TPathDesignPage::btnZoomOutClick() {
@@ -416,7 +420,14 @@ void TPathDesignPage::btnZoomOutClick() {
   MoveDesignView([](TTransformRect& d) { d.DecreaseZoomFactor(); });
   btnZoomIn->setEnabled(true);
   ShowZoom();
-  if (S.CurTrack->DrawTransform->ZoomFactor <= 0.5f) btnZoomOut->setEnabled(false);
+  if (S.CurTrack->DrawTransform->ZoomFactor <= 0.5f) DisableZoomButton(btnZoomOut);
+}
+
+// A button that disables itself under the keyboard's focus would send the focus on
+// along the tab chain (to the arc's fields): it stays in the zoom group instead.
+void TPathDesignPage::DisableZoomButton(QPushButton* button) {
+  if (button->hasFocus()) btnZoomDefault->setFocus(Qt::OtherFocusReason);
+  button->setEnabled(false);
 }
 
 void TPathDesignPage::btnZoomDefaultClick() {

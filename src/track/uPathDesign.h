@@ -52,6 +52,7 @@ class TPathDesignPage : public QWidget, public IPage, private IDocumentPage {
   void btnZoomInClick();
   void btnZoomOutClick();
   void btnZoomDefaultClick();
+  void DisableZoomButton(QPushButton* button);
 
   // ---- leaving the page ----------------------------------------------------
   // A modified track asks whether to save it first.

@@ -35,11 +35,15 @@ void TGroupBox::SetGroupEnabled(bool on) {
 
 void TGroupBox::SetBanner(bool banner) {
   setStyleSheet(
+      // White on slate when enabled (contrast above 4.5:1), grey on pale grey when
+      // disabled, so that the banner shows the group's state.
       banner ? QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: 18px; }"
                               "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: "
                               "top left; left: 0px; right: 0px; padding: 1px 4px; "
-                              "background: palette(mid); color: palette(bright-text); }")
+                              "background: #4a5d7e; color: #ffffff; }"
+                              "QGroupBox::title:disabled { background: #d4d7dc; color: #80848a; }")
              : QString());
+
 }
 
 }  // namespace k2

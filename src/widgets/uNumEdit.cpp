@@ -156,11 +156,7 @@ void TNumEdit::SetValue(double value) {
 
 void TNumEdit::OnTextEdited(const QString& text) {
   bool ok = false;
-  double v;
-  if (NumKind == TKind::Integer)
-    v = static_cast<double>(text.toLongLong(&ok));
-  else
-    v = QLocale::c().toDouble(text, &ok);
+  double v = QLocale::c().toDouble(text, &ok);  // an Integer edit rounds in Clamp
   if (!ok || !std::isfinite(v)) return;  // not a number yet: the value stays
   v = Clamp(v);
   if (v == Val) return;
@@ -176,7 +172,9 @@ void TNumEdit::Commit() {
 void TNumEdit::focusOutEvent(QFocusEvent* event) {
   Commit();
   QLineEdit::focusOutEvent(event);
+  setCursorPosition(0);  // a long value shows its start, not where typing ended
 }
+
 
 void TNumEdit::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
@@ -199,6 +197,9 @@ void TNumEdit::UpdateValidator() {
   const int decimals = TypedDecimals >= 0 ? TypedDecimals : MaxDecimals;
   if (NumKind == TKind::Real && decimals > 0)
     pattern += QStringLiteral("(\\.\\d{0,%1})?").arg(decimals);
+  // A whole number typed with decimals is rounded, not read with its point dropped
+  // ("12.7" is 13, never 127).
+  if (NumKind == TKind::Integer) pattern += QStringLiteral("(\\.\\d{0,6})?");
 
   auto* old = validator();
   setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), this));

@@ -2,7 +2,8 @@
 // TNumEdit: a one-line edit for a whole or real number, shown in a display format.
 //
 // Kind.  Integer edits accept an optional minus sign and digits (values fit in 32
-// bits); Real edits also accept a decimal point ('.', whatever the locale) with at
+// bits), and decimals, which round to the nearest whole number (half to even) rather
+// than vanish; Real edits accept a decimal point ('.', whatever the locale) with at
 // most as many decimals as the display format shows, unless SetTypedDecimals allows
 // more.  The minus sign is refused where enforced limits keep the value from being
 // negative.  Nothing else can be typed.

@@ -291,8 +291,10 @@ INSTANTIATE_TEST_SUITE_P(
         TEntryCase{"nedtMiu", SecPath, "Miu", "2", "1.000", "1"},
         // Shown rounded to the format, kept as typed.
         TEntryCase{"nedtMiu", SecPath, "Miu", "0.0125", "0.013", "0.0125"},
-        // Integers take no decimal point; other fields go beyond their design maximum.
-        TEntryCase{"nedtMotornRated", SecMotor, "nRated", "1.5", "15", "15"},
+        // Integers round a number typed with decimals, never dropping the point; other
+        // fields go beyond their design maximum.
+        TEntryCase{"nedtMotornRated", SecMotor, "nRated", "1.5", "2", "2"},
+        TEntryCase{"nedtMotornRated", SecMotor, "nRated", "12.7", "13", "13"},
         TEntryCase{"nedtMotornRated", SecMotor, "nRated", "30000", "30000", "30000"},
         TEntryCase{"nedtMaxSteerAngle", SecSteer, "MaxSteerAngle", "-5", "-5", "-5"},
         TEntryCase{"nedtMotorURated", SecMotor, "URated", "-1", "-1.0", "-1"},

@@ -127,7 +127,13 @@ TEST(NumEditTest, OnlyNumbersCanBeTyped) {
   TNumEdit i;
   ClearText(&i);
   TypeKeys(&i, QStringLiteral("1a2.5x"));
-  EXPECT_EQ(i.text(), QStringLiteral("125"));
+  EXPECT_EQ(i.text(), QStringLiteral("12.5"));
+  EXPECT_EQ(i.Value(), 12);  // a whole number rounds half to even; the point is never dropped
+  ClearText(&i);
+  TypeKeys(&i, QStringLiteral("12.7"));
+  EXPECT_EQ(i.Value(), 13);
+  Leave(&i);
+  EXPECT_EQ(i.text(), QStringLiteral("13"));
   // Whole numbers stay within 32 bits.
   ClearText(&i);
   TypeKeys(&i, QStringLiteral("99999999999"));
