@@ -70,7 +70,11 @@
  * - touch other processes: ptrace, process_vm_readv/writev, pidfd calls, signals to
  *   any process but its own;
  * - load kernel programs or monitors (bpf, perf_event_open, userfaultfd), use the
- *   kernel key store, or change the filter.
+ *   kernel key store, use io_uring, or change the filter;
+ * - have the kernel signal others for it (fcntl F_SETOWN, F_SETOWN_EX, F_SETSIG),
+ *   change another process's limits (prlimit with a pid), or type into the terminal
+ *   (ioctl TIOCSTI, TIOCLINUX).
+
  * Files grow to at most 1 GiB (a larger write fails with EFBIG); no core dumps; no
  *   capabilities, and no way to gain privileges (no_new_privs).
  * The readings and the picture live in memory sealed against writes: even mprotect

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -69,7 +70,11 @@ TwdMain::TwdMain(QWidget* parent) : QMainWindow(parent) {
   Shared.CaptionBase = QString::fromUtf8(AppCaption);
   setWindowTitle(Shared.CaptionBase);
   ReadRules();
+  // An installed copy keeps the user's files elsewhere: say where.
+  if (DataDir() != ProgramDir())
+    SetStatusText(TStatusPane::Info, QStringLiteral("数据文件夹：") + QDir::toNativeSeparators(DataDir()));
 }
+
 
 TwdMain::~TwdMain() {
   // The car test lets go of the car page, which must still be there.

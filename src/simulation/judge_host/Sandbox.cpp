@@ -1,9 +1,11 @@
 #include "simulation/judge_host/Sandbox.h"
 
 #include <linux/capability.h>
+#include <fcntl.h>
 #include <sched.h>
 #include <seccomp.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -40,6 +42,13 @@ bool DropCapabilities() {
 
 bool Deny(scmp_filter_ctx ctx, int call) {
   return seccomp_rule_add(ctx, SCMP_ACT_TRAP, call, 0) == 0;
+}
+
+// A call refused when its argument `arg` is `value` (the low 32 bits, as the kernel
+// reads an int).
+bool DenyWith(scmp_filter_ctx ctx, int call, unsigned arg, uint64_t value) {
+  return seccomp_rule_add(ctx, SCMP_ACT_TRAP, call, 1,
+                          SCMP_CMP(arg, SCMP_CMP_MASKED_EQ, 0xFFFFFFFFu, static_cast<scmp_datum_t>(value))) == 0;
 }
 
 // A call allowed only when its argument `arg` is `value`.
@@ -80,8 +89,20 @@ bool InstallFilter() {
       Deny(ctx, SCMP_SYS(bpf)) && Deny(ctx, SCMP_SYS(perf_event_open)) &&
       Deny(ctx, SCMP_SYS(userfaultfd)) && Deny(ctx, SCMP_SYS(keyctl)) &&
       Deny(ctx, SCMP_SYS(add_key)) && Deny(ctx, SCMP_SYS(request_key)) &&
+      // io_uring performs calls out of the filter's sight (sockets among them).
+      Deny(ctx, SCMP_SYS(io_uring_setup)) && Deny(ctx, SCMP_SYS(io_uring_enter)) &&
+      Deny(ctx, SCMP_SYS(io_uring_register)) &&
+      // Signals sent by the kernel on its behalf: a descriptor's owner receives SIGIO
+      // (or any signal chosen with F_SETSIG) on I/O, whoever the owner is.
+      DenyWith(ctx, SCMP_SYS(fcntl), 1, F_SETOWN) && DenyWith(ctx, SCMP_SYS(fcntl), 1, F_SETOWN_EX) &&
+      DenyWith(ctx, SCMP_SYS(fcntl), 1, F_SETSIG) &&
+      // Limits of its own process only (glibc's setrlimit passes pid 0).
+      OnlyWith(ctx, SCMP_SYS(prlimit64), 0, 0) &&
+      // No typing into the terminal the simulator was started from.
+      DenyWith(ctx, SCMP_SYS(ioctl), 1, TIOCSTI) && DenyWith(ctx, SCMP_SYS(ioctl), 1, TIOCLINUX) &&
       // The filter itself stays as it is.
       Deny(ctx, SCMP_SYS(seccomp)) &&
+
       seccomp_attr_set(ctx, SCMP_FLTATR_CTL_NNP, 1) == 0 && seccomp_load(ctx) == 0;
   seccomp_release(ctx);
   return ok;
