@@ -7,10 +7,12 @@
 #include "base/uSettings.h"
 
 int main(int argc, char** argv) {
+  // Qt's own widgets (the file dialog's sizes and dates, which follow the system
+  // locale) format in Chinese, like the rest of the program, whatever the desktop's
+  // language; our numbers are written in the C locale explicitly.
+  qputenv("LC_ALL", "zh_CN.UTF-8");
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kurvino2"));
-  // Qt's own widgets (the file dialog's sizes and dates) format in Chinese, like the
-  // rest of the program; our numbers are written in the C locale explicitly.
   QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
   k2::InstallQtTranslations(app);
