@@ -80,6 +80,14 @@ void TCarTest::EndCarViews() {
     v->EndUpdate();
 }
 
+// Empties the test's rasters and shows them emptied (a raster changed outside an
+// update block is not repainted by itself).
+void TCarTest::ClearTestViews() {
+  BeginCarViews();
+  S.CurSimu->ClearViews();
+  EndCarViews();
+}
+
 void TCarTest::AbortCarTest() {
   Host.RunClock().Stop();
   Keys.SetCapturing(false);
@@ -87,14 +95,14 @@ void TCarTest::AbortCarTest() {
   Page.btnPauseTest->setEnabled(false);
   Page.btnExitTest->setEnabled(true);
   if (!S.CurSimu) return;
-  S.CurSimu->ClearViews();
+  ClearTestViews();
   LeaveTestControls();
   S.CurSimu.reset();
   for (TDialGauge* d : {Page.dgCarTestSpeed, Page.dgCarTestSteer}) d->SetValue(0);
 }
 
 void TCarTest::UndoEntry() {
-  if (S.CurSimu) S.CurSimu->ClearViews();
+  if (S.CurSimu) ClearTestViews();
   LeaveTestControls();
   Page.UpdateSensorControls();
   S.CurSimu.reset();
@@ -165,7 +173,7 @@ void TCarTest::btnPauseTestClick() {
 void TCarTest::btnExitTestClick() {
   if (!S.CurSimu) return;
   // Puts the car's motion at rest with heading 0.
-  S.CurSimu->ClearViews();
+  ClearTestViews();
   LeaveTestControls();
   Page.UpdateSensorControls();
   Page.RedrawCar();

@@ -49,6 +49,7 @@ class TCarTest : public QObject, public ICarTest {
  private:
   // Undoes an entry that failed half way: no engine remains, the page is idle.
   void UndoEntry();
+  void ClearTestViews();
 
   IPageHost& Host;
   TSharedState& S;
