@@ -6,6 +6,8 @@ set -euo pipefail
 PACKAGES=(
   g++ make cmake ninja-build pkg-config
   qt6-base-dev qt6-charts-dev libgl-dev
+  qt6-svg-dev                # the application icon's PNG sizes, drawn at build time
+  libqt6svg6                 # the SVG icon engine plugin that draws the program's icons
   qt6-translations-l10n      # Qt's own texts in Chinese
   qt6-qpa-plugins            # platform plugins, the offscreen one among them
   libgtest-dev libbenchmark-dev

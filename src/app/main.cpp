@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include "ui/uFuncProc.h"
+#include "app/uIcons.h"
 #include "app/uMain.h"
 #include "base/uSettings.h"
 
@@ -14,7 +15,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Kurvino2"));
   QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-
+  // The desktop links the windows to kurvino2.desktop (and its icon) by this name.
+  QApplication::setDesktopFileName(QStringLiteral("kurvino2"));
+  QApplication::setWindowIcon(k2::AppIcon());
   k2::InstallQtTranslations(app);
   k2::InitProgramDirFromApplication();
   k2::TwdMain window;

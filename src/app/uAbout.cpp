@@ -4,10 +4,16 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
+#include "app/uIcons.h"
+
 namespace k2 {
+
+namespace {
+// The application icon's size in the box, pixels.
+constexpr int IconSize = 48;
+}  // namespace
 
 TwdAboutBox::TwdAboutBox(QWidget* owner) : QDialog(owner) {
   setWindowTitle(QStringLiteral("关于"));
@@ -15,8 +21,9 @@ TwdAboutBox::TwdAboutBox(QWidget* owner) : QDialog(owner) {
   setFixedSize(294, 224);
   setModal(true);
 
-  auto* icon = new QLabel(this);
-  icon->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(48, 48));
+  ProgramIcon = new QLabel(this);
+  ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
+  ProgramIcon->setPixmap(AppIcon().pixmap(IconSize, IconSize));
   ProductName = new QLabel(QStringLiteral("Kurvino2 "), this);
   ProductName->setObjectName(QStringLiteral("ProductName"));
   Version = new QLabel(QStringLiteral("Version 2.0.0"), this);
@@ -34,7 +41,7 @@ TwdAboutBox::TwdAboutBox(QWidget* owner) : QDialog(owner) {
   texts->addWidget(Build);
   texts->addStretch();
   auto* top = new QHBoxLayout;
-  top->addWidget(icon, 0, Qt::AlignTop);
+  top->addWidget(ProgramIcon, 0, Qt::AlignTop);
   top->addLayout(texts, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();

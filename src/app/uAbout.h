@@ -12,6 +12,7 @@ class TwdAboutBox : public QDialog {
  public:
   explicit TwdAboutBox(QWidget* owner);
 
+  QLabel* ProgramIcon = nullptr;  // the application icon, 48 x 48 pixels
   QLabel* ProductName = nullptr;
   QLabel* Version = nullptr;
   QLabel* Build = nullptr;

@@ -12,12 +12,12 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
-#include <QStyle>
 #include <QToolBar>
 #include <QTimer>
 #include <QToolButton>
 
 #include "app/uAbout.h"
+#include "app/uIcons.h"
 #include "app/uManual.h"
 #include "app/uOption.h"
 #include "base/uSettings.h"
@@ -106,29 +106,25 @@ QToolButton* TwdMain::ToolButton(int index) const {
 
 void TwdMain::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("文件 (&F)"));
-  QAction* actExit = file->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton),
-                                     QStringLiteral("退出 (&E)"));
+  QAction* actExit = file->addAction(OwnIcon("exit"), QStringLiteral("退出 (&E)"));
   actExit->setObjectName(QStringLiteral("actExit"));
   connect(actExit, &QAction::triggered, this, &TwdMain::actExitExecute);
 
   QMenu* tools = menuBar()->addMenu(QStringLiteral("工具 (&T)"));
-  QAction* actSetOption = tools->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView),
-                                           QStringLiteral("选项 (&O)"));
+  QAction* actSetOption = tools->addAction(OwnIcon("options"), QStringLiteral("选项 (&O)"));
   actSetOption->setObjectName(QStringLiteral("actSetOption"));
   connect(actSetOption, &QAction::triggered, this, &TwdMain::actSetOptionExecute);
-  QAction* actJudgeOutput = tools->addAction(style()->standardIcon(QStyle::SP_FileDialogInfoView),
-                                             QStringLiteral("决策程序输出"));
+  QAction* actJudgeOutput =
+      tools->addAction(OwnIcon("judge-output"), QStringLiteral("决策程序输出"));
   actJudgeOutput->setObjectName(QStringLiteral("actJudgeOutput"));
   connect(actJudgeOutput, &QAction::triggered, this, &TwdMain::actJudgeOutputExecute);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
-  QAction* actHelp =
-      help->addAction(style()->standardIcon(QStyle::SP_DialogHelpButton), QStringLiteral("帮助"));
+  QAction* actHelp = help->addAction(OwnIcon("help"), QStringLiteral("帮助"));
   actHelp->setObjectName(QStringLiteral("actHelp"));
   connect(actHelp, &QAction::triggered, this, &TwdMain::actHelpExecute);
   help->addSeparator();
-  QAction* actAbout = help->addAction(style()->standardIcon(QStyle::SP_MessageBoxInformation),
-                                      QStringLiteral("关于 (&A)"));
+  QAction* actAbout = help->addAction(OwnIcon("about"), QStringLiteral("关于 (&A)"));
   actAbout->setObjectName(QStringLiteral("actAbout"));
   connect(actAbout, &QAction::triggered, this, &TwdMain::actAboutExecute);
 }
@@ -147,17 +143,16 @@ void TwdMain::BuildToolbar() {
   const struct {
     const char* Name;
     const char* Caption;
-    QStyle::StandardPixmap Icon;
+    const char* Icon;  // data/icons/<Icon>.svg
   } buttons[4] = {
-      {"tlbtnPathDesign", "赛道设计", QStyle::SP_FileDialogContentsView},
-      {"tlbtnCarDesign", "赛车设计", QStyle::SP_DriveHDIcon},
-      {"tlbtnSimu", "仿真模拟", QStyle::SP_MediaPlay},
-      {"tlbtnReplay", "结果回放", QStyle::SP_MediaSeekBackward},
+      {"tlbtnPathDesign", "赛道设计", "page-track"},
+      {"tlbtnCarDesign", "赛车设计", "page-car"},
+      {"tlbtnSimu", "仿真模拟", "page-simulation"},
+      {"tlbtnReplay", "结果回放", "page-replay"},
   };
   for (int i = 0; i < 4; ++i) {
     if (i > 0) bar->addSeparator();
-    QAction* a = new QAction(style()->standardIcon(buttons[i].Icon),
-                             QString::fromUtf8(buttons[i].Caption), bar);
+    QAction* a = new QAction(OwnIcon(buttons[i].Icon), QString::fromUtf8(buttons[i].Caption), bar);
     a->setCheckable(true);
     a->setData(i);  // the tag: index of the page it shows
     bar->addAction(a);
