@@ -55,6 +55,7 @@ int CmdRun(const QStringList& args);
 int CmdRenderFrame(const QStringList& args);
 int CmdExportCsv(const QStringList& args);
 int CmdLaps(const QStringList& args);
+int CmdRace(const QStringList& args);
 
 // The lap keys of run's and laps' JSON summaries, in this order: "track_length_mm",
 // "laps", "lap_times_s", "lap_valid", "best_lap_s" (null when no lap is valid),

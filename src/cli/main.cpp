@@ -47,6 +47,12 @@ const char Usage[] =
     "                            progress and laps)\n"
     "  laps R.krf [--json]       the laps of a recorded run: a table of lap times, or\n"
     "                            the lap keys of run --json\n"
+    "  race --track T.kpf --car C.kcf --judge A.so --judge B.so ... [--time S] [--laps N]\n"
+    "      [--jobs J] [--json|--csv]\n"
+    "                            run every module on the same track and car (each in a\n"
+    "                            process of its own, J at a time; S simulated seconds,\n"
+    "                            120 unless given) and rank them by best valid lap, laps\n"
+    "                            completed and fewest off-track steps\n"
     "\n"
     "Options:\n"
     "  --settings FILE           read defaults and rules from FILE instead of the\n"
@@ -186,5 +192,6 @@ int main(int argc, char** argv) {
   if (command == QLatin1String("render-frame")) return CmdRenderFrame(args);
   if (command == QLatin1String("export-csv")) return CmdExportCsv(args);
   if (command == QLatin1String("laps")) return CmdLaps(args);
+  if (command == QLatin1String("race")) return CmdRace(args);
   return Fail(QStringLiteral("unknown command %1 (see --help)").arg(command));
 }
