@@ -41,6 +41,13 @@ double ArcAlong(const TArcData& arc, TPointF p, double length) {
   return c - sweep < 360 - c ? length : 0;
 }
 
+// What the distance functions may come out below the true distance: they work through
+// float angles in degrees, so their error grows with the size of the coordinates (the
+// track index allows the same).
+double RoundingMargin(double magnitude) { return 1e-4 * magnitude + 0.05; }
+
+double Magnitude(TPointF p) { return std::max(std::fabs(p.X), std::fabs(p.Y)); }
+
 }  // namespace
 
 // ---- the course -------------------------------------------------------------
@@ -65,6 +72,40 @@ void TCourse::Build(const TPath& track) {
     if (!std::isfinite(Lengths[i])) Lengths[i] = 0;
     Starts[i + 1] = Starts[i] + Lengths[i];
   }
+  Bounds.assign(n, TBound{});
+  for (size_t i = 0; i < n; ++i) {
+    const TPathElement& e = *track.Elements[i];
+    TBound& b = Bounds[i];
+    b.Scale = std::max(Magnitude(e.StartPoint), Magnitude(e.EndPoint));
+    if (e.Kind == 1) {
+      const auto& arc = static_cast<const TArcData&>(e);
+      b.Arc = true;
+      b.X = arc.Center.X;
+      b.Y = arc.Center.Y;
+      b.Radius = arc.Radius;
+      // ArcDistance measures to the circle inside the sweep and to the end points
+      // outside it; an end point off the circle by x can be that much nearer.
+      const auto off = [&](TPointF q) {
+        return std::fabs(std::hypot(q.X - b.X, q.Y - b.Y) - b.Radius);
+      };
+      b.Slack = std::max(off(arc.StartPoint), off(arc.EndPoint));
+      b.Scale = std::max(b.Scale, Magnitude(arc.Center) + std::fabs(b.Radius));
+      b.Usable = arc.SweepAngle != 0 && arc.Radius > 0;
+    } else {
+      b.X = e.StartPoint.X;
+      b.Y = e.StartPoint.Y;
+      const double dx = static_cast<double>(e.EndPoint.X) - b.X;
+      const double dy = static_cast<double>(e.EndPoint.Y) - b.Y;
+      const double length = std::hypot(dx, dy);
+      b.Usable = length > 0;
+      if (b.Usable) {
+        b.Ux = dx / length;
+        b.Uy = dy / length;
+      }
+    }
+    b.Usable = b.Usable && std::isfinite(b.X) && std::isfinite(b.Y) && std::isfinite(b.Ux) &&
+               std::isfinite(b.Uy) && std::isfinite(b.Slack) && std::isfinite(b.Scale);
+  }
   Total = Starts[n];
   PathWidth = track.PathWidth;
   IsClosed = track.IsClosed();
@@ -80,30 +121,36 @@ double TCourse::Along(int32_t e, TPointF p) const {
   return std::min(along, length);
 }
 
+double TCourse::LowerBound(int32_t e, TPointF p) const {
+  const TBound& b = Bounds[static_cast<size_t>(e)];
+  if (!b.Usable) return -1;
+  const double px = static_cast<double>(p.X) - b.X, py = static_cast<double>(p.Y) - b.Y;
+  const double d =
+      b.Arc ? std::fabs(b.Radius - std::hypot(px, py)) : std::fabs(px * b.Uy - py * b.Ux);
+  return d - b.Slack - RoundingMargin(b.Scale + Magnitude(p));
+}
+
 int32_t TCourse::Follow(int32_t previous, TPointF p, std::vector<int32_t>& scratch) const {
   const int32_t n = Count();
   if (n == 0) return 0;
-  int32_t candidates[3];
-  if (IsClosed) {
-    candidates[0] = (previous + n - 1) % n;
-    candidates[1] = previous;
-    candidates[2] = (previous + 1) % n;
-  } else {
-    candidates[0] = std::max(previous - 1, 0);
-    candidates[1] = previous;
-    candidates[2] = std::min(previous + 1, n - 1);
-  }
-  std::sort(candidates, candidates + 3);
+  const int32_t before = IsClosed ? (previous + n - 1) % n : std::max(previous - 1, 0);
+  const int32_t after = IsClosed ? (previous + 1) % n : std::min(previous + 1, n - 1);
+  // Nearest first, ties to the lower index; a NaN distance is never the answer.
   float best = std::numeric_limits<float>::infinity();
-  int32_t nearest = previous;
-  for (int32_t e : candidates) {
-    // Ascending, so a later element wins only when strictly nearer; repeats lose.
+  int32_t nearest = -1;
+  const auto consider = [&](int32_t e) {
     const float d = ElementDistance(*Track->Elements[static_cast<size_t>(e)], p);
-    if (d < best) {
+    if (d < best || (d == best && e < nearest)) {
       best = d;
       nearest = e;
     }
-  }
+  };
+  // The previous element first: usually the car is still on it, and its distance then
+  // rules out the neighbours by their bounds alone.
+  consider(previous);
+  for (int32_t e : {before, after})
+    if (e != previous && !(LowerBound(e, p) > best)) consider(e);
+  if (nearest < 0) nearest = previous;
   if (best <= PathWidth) return nearest;
   return NearestOfAll(p, previous, scratch);
 }

@@ -62,9 +62,27 @@ class TCourse {
 
  private:
   int32_t NearestOfAll(TPointF p, int32_t fallback, std::vector<int32_t>& scratch) const;
+  // A number never above ElementDistance(e, p), cheap enough to spare the call for a
+  // neighbour that cannot be the nearest.
+  double LowerBound(int32_t e, TPointF p) const;
+
+  // What LowerBound needs of an element: a line's start and unit direction, an arc's
+  // centre and radius.  The bound is that of the whole line or circle, less how far an
+  // arc's end points lie off its circle (a file may put them anywhere) and a margin for
+  // the distance functions' rounding.
+  struct TBound {
+    bool Usable = false;  // false: no bound (a point-like line, a sweep of 0, a NaN)
+    bool Arc = false;
+    double X = 0, Y = 0;    // line start, or arc centre
+    double Ux = 0, Uy = 0;  // line direction
+    double Radius = 0;
+    double Slack = 0;  // mm taken off the bound
+    double Scale = 0;  // magnitude of the element's coordinates, for the margin
+  };
 
   const TPath* Track = nullptr;  // borrowed
   TPathIndex Index;
+  std::vector<TBound> Bounds;
   std::vector<double> Lengths;  // mm, per element
   std::vector<double> Starts;   // mm, the sum of the lengths before each element
   double Total = 0;

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
+#include "common/RandomTracks.h"
 #include "common/TestSupport.h"
 #include "geometry/uConstants.h"
 #include "simulation/SimFixtures.h"
@@ -134,6 +136,84 @@ INSTANTIATE_TEST_SUITE_P(
         TProgressCase{"ArcPastItsEnd", 900, 1200, 1, 1000 + HalfCircle},
         TProgressCase{"ArcBeforeItsStart", 900, -200, 1, 1000},
         TProgressCase{"SecondArcEnd", 100, -10, 3, 2000 + 2 * HalfCircle}),
+    test::TCaseName());
+
+// ---- the element followed ---------------------------------------------------
+
+// The rule looked at plainly: every distance of the three, then of every element.
+int32_t PlainFollow(const TPath& track, int32_t previous, TPointF p) {
+  const int32_t n = static_cast<int32_t>(track.Elements.size());
+  const bool closed = track.IsClosed();
+  std::vector<int32_t> three = {closed ? (previous + n - 1) % n : std::max(previous - 1, 0),
+                                previous,
+                                closed ? (previous + 1) % n : std::min(previous + 1, n - 1)};
+  std::sort(three.begin(), three.end());
+  float best = std::numeric_limits<float>::infinity();
+  int32_t nearest = previous;
+  for (int32_t e : three) {
+    const float d = ElementDistance(*track.Elements[static_cast<size_t>(e)], p);
+    if (d < best) best = d, nearest = e;
+  }
+  if (best <= track.PathWidth) return nearest;
+  best = std::numeric_limits<float>::infinity();
+  nearest = previous;
+  for (int32_t e = 0; e < n; ++e) {
+    const float d = ElementDistance(*track.Elements[static_cast<size_t>(e)], p);
+    if (d < best) best = d, nearest = e;
+  }
+  return nearest;
+}
+
+struct TFollowCase {
+  const char* Name;
+  test::TTrackShape Shape;
+  bool Crafted;  // arcs with end points off their circle, a point-like line, a sweep of 0
+};
+void PrintTo(const TFollowCase& c, std::ostream* os) { *os << c.Name; }
+
+class FollowTest : public ::testing::TestWithParam<TFollowCase> {};
+
+// Random tracks, half of them closed, from every element to points on, beside and far
+// from the track: the course's answer (which spares distances it can rule out) is the
+// plain one.
+TEST_P(FollowTest, TheElementIsThatOfLookingAtEveryDistance) {
+  const TFollowCase& c = GetParam();
+  std::mt19937 rng(2024);
+  for (int t = 0; t < 8; ++t) {
+    SCOPED_TRACE("track " + std::to_string(t));
+    auto track = test::RandomTrack(rng, c.Shape);
+    if (c.Crafted) {
+      const TPointF a = track->Elements[1]->StartPoint;
+      auto& e = track->Elements;
+      e.insert(e.begin() + 1, test::CraftedArc(a, MakePointF(a.X + 900, a.Y - 40),
+                                               MakePointF(a.X + 300, a.Y + 200), 150, 0, 120));
+      e.insert(e.begin() + 3, std::make_unique<TLineData>(a, a));
+      e.insert(e.begin() + 5, test::CraftedArc(a, a, MakePointF(a.X, a.Y + 500), 500, -90, 0));
+      e.insert(e.begin() + 7, test::CraftedArc(a, MakePointF(a.X, a.Y + 800),
+                                               MakePointF(a.X, a.Y + 400), -400, -90, 180));
+    }
+    if (t % 2 == 0) track->Elements.push_back(BuildCloseLine(track->LastEndPoint()));
+    ASSERT_EQ(track->IsClosed(), t % 2 == 0);
+    TCourse course;
+    course.Build(*track);
+    std::vector<int32_t> scratch;
+    for (TPointF p : test::QueryPoints(rng, *track, 150)) {
+      for (int32_t k = 0; k < course.Count(); ++k) {
+        ASSERT_EQ(course.Follow(k, p, scratch), PlainFollow(*track, k, p))
+            << "from " << k << " at (" << p.X << ", " << p.Y << ")";
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RandomTracks, FollowTest,
+    ::testing::Values(TFollowCase{"ShortCourses", {30, 800, 0, 0.4, 270, 3}, false},
+                      TFollowCase{"TinyElements", {40, 0.05, 0, 0.4, 180, 2}, false},
+                      TFollowCase{"FarFromTheOrigin", {40, 500, 1e6, 0.4, 180, 2}, false},
+                      TFollowCase{"HugeCoordinates", {30, 3e5, 0, 0.4, 180, 3}, false},
+                      TFollowCase{"SweepsBeyondAFullTurn", {20, 500, 0, 0.9, 1080, 2}, false},
+                      TFollowCase{"CraftedElements", {20, 800, 0, 0.4, 270, 3}, true}),
     test::TCaseName());
 
 // ---- laps -------------------------------------------------------------------
