@@ -158,6 +158,7 @@ void RunAll(const TRaceOptions& o, std::vector<TEntry>& entries, const QString& 
   const int64_t steps =
       std::min<int64_t>(std::llround(o.TimeS * 1000 / RaceStepMs), INT32_MAX / RaceStepMs);
   const int jobs = o.Jobs > 0 ? o.Jobs : std::max(1, QThread::idealThreadCount());
+  // Kept until every run has ended: a child is never destroyed in its own signal.
   std::vector<std::unique_ptr<QProcess>> children(entries.size());
   QEventLoop loop;
   int next = 0, done = 0;
@@ -172,7 +173,6 @@ void RunAll(const TRaceOptions& o, std::vector<TEntry>& entries, const QString& 
     // its module has no record and keeps the empty result.
     SummariseRecord(record(k), e.Result);
     PrintProgress(e, ++done, total);
-    children[static_cast<size_t>(k)].release()->deleteLater();
     if (next < total) startNext();
     if (done == total) loop.quit();
   };
