@@ -167,6 +167,7 @@ TEST_F(CliRunTest, BadOptionsExitWithTwo) {
       {"--step", "5"},          {"--step", "10001"}, {"--step", "ten"}, {"--steps", "-1"},
       {"--steps", "300000000"},  // 3e9 ms of simulated time
       {"--judge-timeout", "0"}, {"--foo"},           {"--foo", "1"},    {"--steps"},
+      {"--laps", "0"},          {"--laps", "x"},     {"--laps"},
   };
   for (const QStringList& more : cases) {
     const TRun r = Run(Module("silent"), more);
