@@ -1,6 +1,7 @@
 #include "simulation/uLaps.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 #include <limits>
 
@@ -256,12 +257,16 @@ void TRecordLaps::Build(const TPath& track, const TRecords& records, int32_t ste
   TLapTracker tracker;
   tracker.Start(track);
   const int32_t count = records.Count();
+  const size_t words = (static_cast<size_t>(count) + 63) / 64;
   Progress.assign(static_cast<size_t>(count), 0);
-  OffTrackRun.assign(static_cast<size_t>(count), 0);
+  OffTrackBits.assign(words, 0);
+  OffTrackBefore.assign(words, 0);
   for (int32_t i = 0; i < count; ++i) {
+    const size_t k = static_cast<size_t>(i);
+    if (k % 64 == 0) OffTrackBefore[k / 64] = tracker.Figures().OffTrackSteps;
     tracker.AddStep(records.Position(i), records.Fields(i)[6], stepMs);
-    Progress[static_cast<size_t>(i)] = tracker.Figures().ProgressMm;
-    OffTrackRun[static_cast<size_t>(i)] = tracker.Figures().OffTrackSteps;
+    Progress[k] = tracker.Figures().ProgressMm;
+    if (tracker.Figures().OffTrack) OffTrackBits[k / 64] |= uint64_t{1} << (k % 64);
   }
   LapList = tracker.Laps();
   BestUpTo.assign(LapList.size(), -1);
@@ -279,8 +284,9 @@ TLapFigures TRecordLaps::At(int32_t index) const {
   if (index < 0 || Progress.empty()) return f;
   const size_t i = static_cast<size_t>(std::min(index, Count() - 1));
   f.ProgressMm = Progress[i];
-  f.OffTrackSteps = OffTrackRun[i];
-  f.OffTrack = OffTrackRun[i] > (i > 0 ? OffTrackRun[i - 1] : 0);
+  const uint64_t upTo = OffTrackBits[i / 64] & (~uint64_t{0} >> (63 - i % 64));
+  f.OffTrackSteps = OffTrackBefore[i / 64] + static_cast<int32_t>(std::bitset<64>(upTo).count());
+  f.OffTrack = (upTo >> (i % 64)) & 1;
   const auto done = std::upper_bound(LapList.begin(), LapList.end(), static_cast<int32_t>(i),
                                      [](int32_t step, const TLap& lap) { return step < lap.Step; });
   f.Laps = static_cast<int32_t>(done - LapList.begin());

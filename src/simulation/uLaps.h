@@ -159,8 +159,10 @@ class TRecordLaps {
   bool Closed() const { return IsClosed; }
 
  private:
-  std::vector<double> Progress;      // mm, per record
-  std::vector<int32_t> OffTrackRun;  // off-track steps up to and including each record
+  std::vector<double> Progress;  // mm, per record
+  // Off-track steps: one bit per record, and the count before each word of 64.
+  std::vector<uint64_t> OffTrackBits;
+  std::vector<int32_t> OffTrackBefore;
   std::vector<TLap> LapList;
   std::vector<double> BestUpTo;  // the best valid lap among laps 0..k, s; negative: none
   double Length = 0;
