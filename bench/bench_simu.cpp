@@ -9,6 +9,9 @@
 //   BM_TrackScaling           the Light8 car on Default.kpf (9 elements) and on a
 //                             1000-element track: "ratio" of the rates (goal >= 0.7)
 //   BM_SensorScaling          8 against 100 point sensors: "ratio" (goal >= 0.4)
+//   BM_LapTracking            the Light8 car on Default.kpf with lap tracking on, against
+//                             the same engine with it off: "ratio" of the rates (goal
+//                             >= 0.95), and "tracker_ns_per_step", the tracker alone
 //   BM_StepAndDraw/N          Step, AddRecord and DrawFrame into the simulation page's four
 //                             views, after N records (goal median 0.5 / 1.5 / 2 ms at
 //                             0 / 60 000 / 200 000)
@@ -211,6 +214,49 @@ void BM_SensorScaling(benchmark::State& state) {
 }
 BENCHMARK(BM_SensorScaling)->Iterations(1)->Unit(benchmark::kSecond);
 
+void BM_LapTracking(benchmark::State& state) {
+  TBench on(false, Light8Car, LightJudge), off(false, Light8Car, LightJudge);
+  if (!on.Ok || !off.Ok) {
+    state.SkipWithError(MissingFiles);
+    return;
+  }
+  off.Sim->LapTracking = false;
+  // Short rounds taken in turns, so that a busy machine slows both sides alike; the
+  // medians of the rounds are compared.
+  std::vector<double> rateOn, rateOff;
+  for (auto _ : state) {
+    for (int round = 0; round < 10; ++round) {
+      rateOff.push_back(Rate(off, 0.3));
+      rateOn.push_back(Rate(on, 0.3));
+    }
+  }
+  const double base = Median(rateOff), tracked = Median(rateOn);
+  state.counters["steps_per_s_base"] = base;
+  state.counters["steps_per_s"] = tracked;
+  state.counters["ratio"] = base > 0 ? tracked / base : 0;
+
+  // The tracker's own share, which a loaded machine blurs less: the steps of a recorded
+  // lap and more fed to a tracker again and again.
+  TBench rec(false, Light8Car, LightJudge);
+  if (!rec.Ok || !rec.Run(4096)) return;
+  const k2::TRecords& records = rec.Sim->Records;
+  k2::TLapTracker tracker;
+  tracker.Start(*rec.Sim->Track);
+  int64_t fed = 0;
+  const auto t0 = TClock::now();
+  while (TClock::now() - t0 < std::chrono::milliseconds(500)) {
+    tracker.Restart();
+    for (int32_t i = 0; i < records.Count(); ++i)
+      tracker.AddStep(records.Position(i), records.Fields(i)[6], 10);
+    fed += records.Count();
+  }
+  benchmark::DoNotOptimize(tracker.Figures().ProgressMm);
+  state.counters["tracker_ns_per_step"] =
+      std::chrono::duration<double, std::nano>(TClock::now() - t0).count() /
+      static_cast<double>(fed);
+}
+BENCHMARK(BM_LapTracking)->Iterations(1)->Unit(benchmark::kSecond);
+
 // The Light8 car with the CCD sensor of CCD128x32 added, so that every view is drawn.
 QString FullCar() {
   const QString path = Scratch().filePath(QStringLiteral("Light8CCD.kcf"));
@@ -341,7 +387,8 @@ void BM_RecordMemory(benchmark::State& state) {
   }
   for (int32_t i = b.Sim->Records.Count(); i < Steps; ++i) {
     const int32_t k = i % 4096;
-    const float fields[7] = {b.Sim->Records.Fields(k)[0], b.Sim->Records.Fields(k)[1], 0, 0, 0, 0, 0};
+    const float fields[7] = {
+        b.Sim->Records.Fields(k)[0], b.Sim->Records.Fields(k)[1], 0, 0, 0, 0, 0};
     b.Sim->Records.Add(fields, b.Sim->Records.Readings(k), b.Sim->Records.Stride());
   }
   double extra = 0;

@@ -9,7 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 #include "cli/CliJson.h"
+#include "simulation/uLaps.h"
 
 namespace k2 {
 class TPath;
@@ -51,5 +54,13 @@ int CmdRenderCar(const QStringList& args);
 int CmdRun(const QStringList& args);
 int CmdRenderFrame(const QStringList& args);
 int CmdExportCsv(const QStringList& args);
+int CmdLaps(const QStringList& args);
+int CmdRace(const QStringList& args);
+
+// The lap keys of run's and laps' JSON summaries, in this order: "track_length_mm",
+// "laps", "lap_times_s", "lap_valid", "best_lap_s" (null when no lap is valid),
+// "progress_mm" and "off_track_steps".
+void WriteLapKeys(TJsonWriter& w, double trackLengthMm, const std::vector<TLap>& laps,
+                  const TLapFigures& last);
 
 }  // namespace k2::cli

@@ -54,8 +54,8 @@ bool DumpRecord(const QByteArray& bytes, TJsonWriter& w, QString& error) {
   w.EndObject();
   w.Key("SensorCount").Int(records.SensorCount);
   w.Key("Records").BeginArray();
-  static const char* const fieldNames[7] = {"PosX", "PosY",  "Heading", "SteerAngle",
-                                            "Speed", "Acc", "Warp"};
+  static const char* const fieldNames[7] = {"PosX",  "PosY", "Heading", "SteerAngle",
+                                            "Speed", "Acc",  "Warp"};
   for (int32_t i = 0; i < records.Count(); ++i) {
     w.BeginObject();
     const float* f = records.Fields(i);
@@ -160,7 +160,8 @@ const TFileKind& RecordKind() {
 }
 
 int CmdExportCsv(const QStringList& args) {
-  if (args.size() != 2) return Fail(QStringLiteral("export-csv takes R.krf and OUT.csv (see --help)"));
+  if (args.size() != 2)
+    return Fail(QStringLiteral("export-csv takes R.krf and OUT.csv (see --help)"));
   const QString& in = args[0];
   QByteArray bytes;
   if (!ReadWholeFile(in, bytes)) return Fail(in + QStringLiteral(": cannot read the file"));
@@ -172,7 +173,7 @@ int CmdExportCsv(const QStringList& args) {
   if (!ReadRecordFile(bytes, names, stepMs, track, car, records))
     return Fail(in + QStringLiteral(": 仿真记录文件打开错误！"));
   QString error;
-  if (!WriteRecordCsv(args[1], records, stepMs, error))
+  if (!WriteRecordCsv(args[1], track, records, stepMs, error))
     return Fail(args[1] + QStringLiteral(": cannot write the file: ") + error);
   return ExitOk;
 }

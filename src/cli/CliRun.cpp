@@ -22,6 +22,8 @@ struct TRunOptions {
   int32_t StepMs = 10;
   int64_t Steps = 1000;
   int32_t TimeoutMs = 2000;
+  int64_t Laps = 0;  // end after this many completed laps; 0: no such end
+  bool StopOffTrack = false;
   bool Json = false;
   bool Sandbox = true;
 };
@@ -46,8 +48,12 @@ QString ParseRun(const QStringList& args, TRunOptions& o) {
       o.Sandbox = false;
       continue;
     }
-    static const char* const valued[] = {"--track", "--car",   "--judge",        "--out",
-                                         "--step",  "--steps", "--judge-timeout"};
+    if (a == QLatin1String("--stop-off-track")) {
+      o.StopOffTrack = true;
+      continue;
+    }
+    static const char* const valued[] = {"--track", "--car",   "--judge",         "--out",
+                                         "--step",  "--steps", "--judge-timeout", "--laps"};
     if (std::none_of(std::begin(valued), std::end(valued),
                      [&](const char* name) { return a == QLatin1String(name); }))
       return QStringLiteral("run: unknown option %1 (see --help)").arg(a);
@@ -73,6 +79,9 @@ QString ParseRun(const QStringList& args, TRunOptions& o) {
       if (!ParseInt(v, 1, 3600000, n))
         return QStringLiteral("--judge-timeout: a whole number of ms from 1");
       o.TimeoutMs = static_cast<int32_t>(n);
+    } else if (a == QLatin1String("--laps")) {
+      if (!ParseInt(v, 1, INT32_MAX, n)) return QStringLiteral("--laps: a whole number from 1");
+      o.Laps = n;
     }
   }
   if (o.Track.isEmpty() || o.Car.isEmpty() || o.Judge.isEmpty())
@@ -108,6 +117,11 @@ class TProgress {
   int Last = -1;
 };
 
+// The ends a run may be given besides its number of steps, after a recorded step.
+bool RunEnds(const TLapFigures& now, const TRunOptions& o) {
+  return (o.Laps > 0 && now.Laps >= o.Laps) || (o.StopOffTrack && now.OffTrack);
+}
+
 int SaveRecord(TSimu& sim, const TRunOptions& o) {
   if (o.Out.isEmpty()) return ExitOk;
   sim.RecordFile = o.Out;
@@ -133,6 +147,7 @@ void PrintSummary(const TSimu& sim, const TRunOptions& o, int64_t steps, double 
     w.Key("PosY").Float(sim.Pos.Y);
     w.Key("Heading").Float(sim.Car->Heading);
     w.EndObject();
+    WriteLapKeys(w, sim.Laps().Course().Length(), sim.Laps().Laps(), sim.Laps().Figures());
     w.EndObject();
     std::printf("%s\n", w.Text().c_str());
   } else {
@@ -190,6 +205,10 @@ int CmdRun(const QStringList& args) {
     sim.AddRecord();
     maxWarp = std::max(maxWarp, sim.Warp);
     progress.Update(done + 1);
+    if (RunEnds(sim.Laps().Figures(), o)) {
+      ++done;
+      break;
+    }
   }
   progress.Finish();
   const double wallS = clock.nsecsElapsed() / 1e9;

@@ -36,12 +36,24 @@ const char Usage[] =
     "  render-car CAR.kcf OUT.png [--size 300] [--span 1500]\n"
     "                            draw a car as the car page shows it\n"
     "  run --track T.kpf --car C.kcf --judge J.so [--step MS] [--steps N] [--out R.krf]\n"
-    "      [--json] [--judge-timeout MS] [--no-sandbox]\n"
+    "      [--json] [--judge-timeout MS] [--no-sandbox] [--laps N] [--stop-off-track]\n"
     "                            simulate a run without views; --no-sandbox runs a\n"
-    "                            trusted module without the sandbox\n"
+    "                            trusted module without the sandbox; --laps ends the run\n"
+    "                            after N completed laps, --stop-off-track at the first\n"
+    "                            step off the track (within --steps either way)\n"
     "  render-frame R.krf INDEX OUT.png\n"
-    "                            draw the main view of one recorded step\n"    "  export-csv R.krf OUT.csv  write every recorded step as a row of a CSV file\n"
-    "                            (step, time_s, the recorded fields, the readings)\n"
+    "                            draw the main view of one recorded step\n"
+    "  export-csv R.krf OUT.csv  write every recorded step as a row of a CSV file\n"
+    "                            (step, time_s, the recorded fields, the readings,\n"
+    "                            progress and laps)\n"
+    "  laps R.krf [--json]       the laps of a recorded run: a table of lap times, or\n"
+    "                            the lap keys of run --json\n"
+    "  race --track T.kpf --car C.kcf --judge A.so --judge B.so ... [--time S] [--laps N]\n"
+    "      [--jobs J] [--json|--csv]\n"
+    "                            run every module on the same track and car (each in a\n"
+    "                            process of its own, J at a time; S simulated seconds,\n"
+    "                            120 unless given) and rank them by best valid lap, laps\n"
+    "                            completed and fewest off-track steps\n"
     "\n"
     "Options:\n"
     "  --settings FILE           read defaults and rules from FILE instead of the\n"
@@ -111,7 +123,8 @@ int WritePng(const QImage& image, const QString& path) {
   QByteArray png;
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
-  if (!image.save(&buffer, "PNG")) return Fail(path + QStringLiteral(": cannot encode the picture"));
+  if (!image.save(&buffer, "PNG"))
+    return Fail(path + QStringLiteral(": cannot encode the picture"));
   if (!SaveFileAtomic(path, png))
     return Fail(path + QStringLiteral(": cannot write the file: ") + LastSaveError());
   return ExitOk;
@@ -182,5 +195,7 @@ int main(int argc, char** argv) {
   if (command == QLatin1String("run")) return CmdRun(args);
   if (command == QLatin1String("render-frame")) return CmdRenderFrame(args);
   if (command == QLatin1String("export-csv")) return CmdExportCsv(args);
+  if (command == QLatin1String("laps")) return CmdLaps(args);
+  if (command == QLatin1String("race")) return CmdRace(args);
   return Fail(QStringLiteral("unknown command %1 (see --help)").arg(command));
 }

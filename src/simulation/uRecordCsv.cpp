@@ -4,14 +4,15 @@
 #include <charconv>
 
 #include "base/uFileSave.h"
+#include "simulation/uLaps.h"
 #include "simulation/uRecord.h"
 
 namespace k2 {
 
 namespace {
 
-constexpr const char* FieldNames[7] = {"PosX", "PosY", "Heading", "SteerAngle",
-                                       "Speed", "Acc", "Warp"};
+constexpr const char* FieldNames[7] = {"PosX",  "PosY", "Heading", "SteerAngle",
+                                       "Speed", "Acc",  "Warp"};
 constexpr qsizetype ChunkBytes = 1 << 16;
 
 template <class T>
@@ -21,16 +22,29 @@ void Append(QByteArray& out, T value) {
   out.append(buf, static_cast<qsizetype>(r.ptr - buf));
 }
 
-QByteArray Header(int32_t sensors) {
+QByteArray Header(int32_t sensors, bool laps) {
   QByteArray h("step,time_s");
   for (const char* name : FieldNames) h.append(',').append(name);
   for (int32_t k = 1; k <= sensors; ++k) h.append(",R").append(QByteArray::number(k));
+  if (laps) h.append(",progress_mm,laps,lap_time_s,lap_valid,off_track");
   return h.append('\n');
 }
 
-}  // namespace
+void AppendLapCells(QByteArray& out, const TLapFigures& f, const std::vector<TLap>& laps) {
+  out.append(',');
+  Append(out, f.ProgressMm);
+  out.append(',');
+  Append(out, f.Laps);
+  out.append(',');
+  if (f.LapCompleted) Append(out, laps.back().TimeS);
+  out.append(',');
+  if (f.LapCompleted) out.append(laps.back().Valid ? '1' : '0');
+  out.append(',').append(f.OffTrack ? '1' : '0');
+}
 
-bool WriteRecordCsv(const QString& path, const TRecords& records, int32_t stepMs, QString& error) {
+// Without a track (null) the lap columns are left out.
+bool WriteCsv(const QString& path, const TPath* track, const TRecords& records, int32_t stepMs,
+              QString& error) {
   TAtomicFile file(path);
   if (!file.Open()) {
     error = file.Error();
@@ -38,7 +52,9 @@ bool WriteRecordCsv(const QString& path, const TRecords& records, int32_t stepMs
   }
   const int32_t sensors = records.SensorCount > 0 ? records.SensorCount : 0;
   const int32_t kept = std::min(sensors, records.Stride());
-  QByteArray out = Header(sensors);
+  QByteArray out = Header(sensors, track != nullptr);
+  TLapTracker laps;
+  if (track) laps.Start(*track);
   bool ok = true;
   for (int32_t i = 0; i < records.Count() && ok; ++i) {
     Append(out, i);
@@ -52,6 +68,10 @@ bool WriteRecordCsv(const QString& path, const TRecords& records, int32_t stepMs
       out.append(',');
       Append(out, k < kept ? static_cast<int>(records.Readings(i)[k]) : 0);
     }
+    if (track) {
+      laps.AddStep(records.Position(i), records.Fields(i)[6], stepMs);
+      AppendLapCells(out, laps.Figures(), laps.Laps());
+    }
     out.append('\n');
     if (out.size() >= ChunkBytes) {
       ok = file.Write(out.constData(), static_cast<size_t>(out.size()));
@@ -61,6 +81,17 @@ bool WriteRecordCsv(const QString& path, const TRecords& records, int32_t stepMs
   if (ok) ok = file.Write(out.constData(), static_cast<size_t>(out.size())) && file.Commit();
   if (!ok) error = file.Error();
   return ok;
+}
+
+}  // namespace
+
+bool WriteRecordCsv(const QString& path, const TRecords& records, int32_t stepMs, QString& error) {
+  return WriteCsv(path, nullptr, records, stepMs, error);
+}
+
+bool WriteRecordCsv(const QString& path, const TPath& track, const TRecords& records,
+                    int32_t stepMs, QString& error) {
+  return WriteCsv(path, &track, records, stepMs, error);
 }
 
 }  // namespace k2

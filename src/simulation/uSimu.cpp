@@ -52,6 +52,7 @@ std::unique_ptr<TSimu> TSimu::CreateForTest(QImage* drawImage, TCar* car, QImage
   s->SetupSensorArrays();
   s->CarLoaded = true;
   s->TrackLoaded = true;
+  s->LapTracking = false;
   return s;
 }
 
@@ -67,6 +68,7 @@ bool TSimu::LoadTrack(const QString& path) {
   TrackLoaded = Track->LoadFromFile() && !Track->Elements.empty();
   if (!TrackLoaded) Track->Clear();
   Index.Build(*Track);
+  LapTracker.Start(*Track);
   Views.Forget();
   if (!TrackLoaded) return false;
   TrackFileName = FilePart(path);
@@ -136,6 +138,7 @@ bool TSimu::ResetRun() {
   Acc = Warp = Speed = 0;
   Track->DrawTransform->SetOffset(TPointF{});
   Car->ResetMotion(false);
+  LapTracker.Restart();
   if (TestMode || !JudgeLoaded) return true;
   if (Module.CallReset()) return true;
   // A module that fails in Reset is released, as a module that fails to load.
@@ -147,6 +150,7 @@ bool TSimu::ResetRun() {
 bool TSimu::Prepare() {
   // The car test loads its track itself.
   Index.Build(*Track);
+  LapTracker.Start(*Track);
   SetInitialHeading();
   const bool reset = ResetRun();
   Views.DrawStill(TrackLoaded ? Track.get() : nullptr, CarLoaded ? Car : nullptr, Pos, Readings);
@@ -174,6 +178,7 @@ bool TSimu::Step() {
   K2_ASSERT(Car && Track);
   K2_ASSERT(Readings.size() == Car->LightSensors.size() && Polars.size() == Readings.size());
   K2_ASSERT(Index.Count() == static_cast<int32_t>(Track->Elements.size()));
+  K2_ASSERT(LapTracker.Course().Count() == Index.Count());
   ClearUpperVectorState();  // Qt's drawing since the last step leaves it dirty
   UpdatePosition();
   UpdateWarp();
@@ -187,8 +192,9 @@ bool TSimu::Step() {
   Car->StepActuators();  // the motor advances a second time here
   Track->DrawTransform->SetOffset(MakePointF(-Pos.X, -Pos.Y));
   TimeMs += StepMs;
-  if (TestMode || !JudgeLoaded) return true;
-  return CallJudge();
+  const bool ok = TestMode || !JudgeLoaded || CallJudge();
+  if (ok && LapTracking) LapTracker.AddStep(Pos, Warp, StepMs);
+  return ok;
 }
 
 void TSimu::UpdatePosition() {
@@ -215,7 +221,6 @@ void TSimu::UpdateWarp() {
   if (Track->Elements.empty()) return;  // nothing to measure from: keep the last value
   Warp = NearestDistance(*Track, Index, Pos, Scratch);
 }
-
 
 void TSimu::UpdateSpeed() {
   Car->Motor->Step();

@@ -18,6 +18,7 @@
 
 #include "geometry/uVector.h"
 #include "simulation/uJudge.h"
+#include "simulation/uLaps.h"
 #include "simulation/uRecord.h"
 #include "simulation/uRunView.h"
 #include "simulation/uSimuSampling.h"
@@ -54,6 +55,8 @@ class TSimu {
   void SetInitialHeading();
   void SetStepMs(int32_t ms);
   // One step; false when the decision module failed (the step is then not recorded).
+  // With LapTracking, a successful step is also fed to Laps, so that Laps follows
+  // exactly the steps the page records.
   bool Step();
   void AddRecord();
   void ClearRecords() { Records.Clear(); }
@@ -66,6 +69,9 @@ class TSimu {
   // The module binding, for the output lines and the timeout.
   TJudgeModule& Judge() { return Module; }
   const TRunView& View() const { return Views; }
+  // Laps, progress and off-track steps of the run since the last Prepare or ResetRun,
+  // on the track as loaded.
+  const TLapTracker& Laps() const { return LapTracker; }
 
   // ---- state --------------------------------------------------------------
   TCar* Car = nullptr;  // owned through OwnedCar in simulation mode, borrowed otherwise
@@ -75,6 +81,7 @@ class TSimu {
   std::vector<TPointF> SensorPoints;  // sensed points, world mm
   std::unique_ptr<TCcdCamera> Ccd;    // present exactly when the car has a usable CCD
   bool TestMode = false;
+  bool LapTracking = true;  // false in car test mode unless the test page turns it on
   bool CarLoaded = false;
   bool TrackLoaded = false;
   bool JudgeLoaded = false;
@@ -105,8 +112,9 @@ class TSimu {
   TRunView Views;
   std::unique_ptr<TCar> OwnedCar;
   TJudgeModule Module;
-  TPathIndex Index;               // of Track's elements, rebuilt whenever they change
-  std::vector<int32_t> Scratch;   // the index's answers, reused every step
+  TPathIndex Index;              // of Track's elements, rebuilt whenever they change
+  std::vector<int32_t> Scratch;  // the index's answers, reused every step
+  TLapTracker LapTracker;        // over Track, restarted with the run state
 
   std::vector<TPolar> Polars;  // the point sensors' sensed points, fixed per car
 };

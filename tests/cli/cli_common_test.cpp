@@ -9,8 +9,9 @@ namespace {
 TEST(CliCommon, HelpListsTheCommandsAndOptions) {
   const TCliResult r = RunCli({QStringLiteral("--help")});
   EXPECT_EQ(r.Code, 0);
-  for (const char* text : {"Usage: kurvino2-cli [--settings FILE] COMMAND", "dump FILE",
-                           "build IN.json OUT", "--settings FILE", "--version", "Exit codes"})
+  for (const char* text :
+       {"Usage: kurvino2-cli [--settings FILE] COMMAND", "dump FILE", "build IN.json OUT",
+        "laps R.krf", "race --track", "--settings FILE", "--version", "Exit codes"})
     EXPECT_TRUE(r.OutText().contains(QString::fromLatin1(text))) << text;
 }
 

@@ -1,5 +1,5 @@
-// kurvino2-cli export-csv, run as a separate process: the same CSV as the page's export,
-// and bad input refused with exit code 2.
+// kurvino2-cli export-csv, run as a separate process: the CSV unit's file with the lap
+// columns for the record's track, and bad input refused with exit code 2.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -32,9 +32,11 @@ class CliExportCsvTest : public ::testing::Test {
       records.Add(fields, readings, 3);
     }
   }
+  // The records' track.
+  static std::unique_ptr<TPath> Track() { return test::MakeTrack({test::LineTo(0, 1000)}); }
   // Writes the record file `name` with those records.
   QString WriteRecord(const char* name, const TRecords& records) const {
-    auto track = test::MakeTrack({test::LineTo(0, 1000)});
+    auto track = Track();
     auto car = test::RowCar(3);
     QByteArray bytes;
     QString error;
@@ -58,11 +60,13 @@ TEST_F(CliExportCsvTest, WritesTheSameBytesAsTheCsvUnit) {
   EXPECT_TRUE(r.Err.isEmpty()) << r.Err.toStdString();
 
   QString error;
-  ASSERT_TRUE(WriteRecordCsv(File("expected.csv"), records, 7, error)) << error.toStdString();
+  ASSERT_TRUE(WriteRecordCsv(File("expected.csv"), *Track(), records, 7, error))
+      << error.toStdString();
   const QByteArray csv = test::ReadFile(File("out.csv"));
   EXPECT_EQ(csv, test::ReadFile(File("expected.csv")));
   EXPECT_TRUE(
-      csv.startsWith("step,time_s,PosX,PosY,Heading,SteerAngle,Speed,Acc,Warp,R1,R2,R3,R4\n"
+      csv.startsWith("step,time_s,PosX,PosY,Heading,SteerAngle,Speed,Acc,Warp,R1,R2,R3,R4,"
+                     "progress_mm,laps,lap_time_s,lap_valid,off_track\n"
                      "0,0.007,-0,0,"))
       << csv.left(200).toStdString();
   EXPECT_EQ(csv.count('\n'), 41);
@@ -75,7 +79,8 @@ TEST_F(CliExportCsvTest, ARecordWithoutStepsGivesTheHeaderOnly) {
       Cli({QStringLiteral("export-csv"), WriteRecord("empty.krf", records), File("out.csv")});
   ASSERT_EQ(r.Code, 0) << r.Err.toStdString();
   EXPECT_EQ(test::ReadFile(File("out.csv")),
-            "step,time_s,PosX,PosY,Heading,SteerAngle,Speed,Acc,Warp,R1,R2,R3,R4\n");
+            "step,time_s,PosX,PosY,Heading,SteerAngle,Speed,Acc,Warp,R1,R2,R3,R4,"
+            "progress_mm,laps,lap_time_s,lap_valid,off_track\n");
 }
 
 struct TBadCase {

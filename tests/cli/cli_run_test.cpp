@@ -73,8 +73,9 @@ TEST_F(CliRunTest, JsonSummaryMatchesTheSavedRecord) {
       << r.Err.toStdString();
   ASSERT_EQ(r.Out.count('\n'), 1);
   const QJsonObject s = QJsonDocument::fromJson(r.Out).object();
-  EXPECT_EQ(s.keys(),
-            (QStringList{"final", "max_warp", "sim_ms", "steps", "steps_per_s", "wall_s"}));
+  EXPECT_EQ(s.keys(), (QStringList{"best_lap_s", "final", "lap_times_s", "lap_valid", "laps",
+                                   "max_warp", "off_track_steps", "progress_mm", "sim_ms", "steps",
+                                   "steps_per_s", "track_length_mm", "wall_s"}));
   EXPECT_EQ(s["steps"].toInt(), 300);
   EXPECT_EQ(s["sim_ms"].toInt(), 6000);
   EXPECT_GT(s["wall_s"].toDouble(), 0);
@@ -166,6 +167,7 @@ TEST_F(CliRunTest, BadOptionsExitWithTwo) {
       {"--step", "5"},          {"--step", "10001"}, {"--step", "ten"}, {"--steps", "-1"},
       {"--steps", "300000000"},  // 3e9 ms of simulated time
       {"--judge-timeout", "0"}, {"--foo"},           {"--foo", "1"},    {"--steps"},
+      {"--laps", "0"},          {"--laps", "x"},     {"--laps"},
   };
   for (const QStringList& more : cases) {
     const TRun r = Run(Module("silent"), more);

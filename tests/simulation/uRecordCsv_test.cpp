@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/TestSupport.h"
+#include "simulation/SimFixtures.h"
 #include "simulation/uRecord.h"
 #include "simulation/uRecordCsv.h"
 
@@ -232,6 +233,33 @@ TEST_F(RecordCsvTest, TimeIsTheEndOfTheStepInSecondsReadBackExactly) {
   const auto rows = Cells(Write(records, 3));
   EXPECT_EQ(rows[1][1], "0.003");
   EXPECT_EQ(rows[3][1], "0.009");
+}
+
+// Given the track, the lap columns follow the readings: a square of 1000 mm sides
+// (PathWidth 300) driven once round in steps of 1000 ms, one step off track.
+TEST_F(RecordCsvTest, WithTheTrackProgressAndLapsFollowTheReadings) {
+  const auto track = test::MakeTrack(
+      {test::LineTo(1000, 0), test::LineTo(1000, 1000), test::LineTo(0, 1000), test::LineTo(0, 0)});
+  TRecords records;
+  records.SensorCount = 1;
+  Add(records, {1000, 500, 0, 0, 0, 0, 0}, {7});
+  Add(records, {500, 1000, 0, 0, 0, 0, 150.5f}, {8});
+  Add(records, {0, 500, 0, 0, 0, 0, 150}, {9});
+  Add(records, {500, 0, 0, 0, 0, 0, 0}, {10});  // over the line halfway through the step
+  Add(records, {1000, 250, 0, 0, 0, 0, 0}, {11});
+  QString error;
+  ASSERT_TRUE(WriteRecordCsv(File("out.csv"), *track, records, 1000, error)) << error.toStdString();
+  EXPECT_EQ(test::ReadFile(File("out.csv")).toStdString(),
+            "step,time_s,PosX,PosY,Heading,SteerAngle,Speed,Acc,Warp,R1,"
+            "progress_mm,laps,lap_time_s,lap_valid,off_track\n"
+            "0,1,1000,500,0,0,0,0,0,7,1500,0,,,0\n"
+            "1,2,500,1000,0,0,0,0,150.5,8,2500,0,,,1\n"
+            "2,3,0,500,0,0,0,0,150,9,3500,0,,,0\n"
+            "3,4,500,0,0,0,0,0,0,10,500,1,3.5,0,0\n"
+            "4,5,1000,250,0,0,0,0,0,11,1250,1,,,0\n");
+  // Without the track, the columns of before.
+  EXPECT_EQ(Write(records, 1000).split('\n').first().toStdString(),
+            "step,time_s,PosX,PosY,Heading,SteerAngle,Speed,Acc,Warp,R1");
 }
 
 struct TFailureCase {
