@@ -5,11 +5,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringList>
 #include <exception>
 
 #include "base/uSettings.h"
 #include "base/uStream.h"
 #include "geometry/uConstants.h"
+#include "simulation/uLapPanel.h"
+#include "simulation/uLaps.h"
 #include "simulation/uRunView.h"
 #include "simulation/uSimu.h"
 #include "ui/uFuncProc.h"
@@ -97,6 +100,8 @@ void TSimuPage::BuildControls() {
     v.View->setAccessibleName(QString::fromUtf8(v.Name));
   }
   BuildReadouts();
+  // The narrow column right of the CCD view.
+  grpSimuLaps = new TLapPanel(this, "Simu", QRect(884, 312, 53, 122));
   BuildCharts();
   BuildGroups();
 }
@@ -251,6 +256,8 @@ void TSimuPage::EnableSimuPage(bool on) {
 
 void TSimuPage::ClearSimuPage() {
   for (TScope* s : {vrscpSimuSpeed, vrscpSimuWarp}) s->Clear();
+  grpSimuLaps->Clear();
+  LapStatus.clear();
   ShowTime(0);
   for (TNumEdit* e : {nedtSimuSpeed, nedtSimuAcc, nedtSimuFrontAngle, nedtSimuWarp, nedtSimuPosX,
                       nedtSimuPosY})
@@ -308,6 +315,7 @@ void TSimuPage::ShowReadouts() {
   ShowTime(sim.TimeMs / 1000.0);
   nedtSimuPosX->SetValue(sim.Pos.X);
   nedtSimuPosY->SetValue(sim.Pos.Y);
+  grpSimuLaps->Show(sim.Laps().Figures(), sim.Laps().Course().Closed());
 }
 
 // ---- entering, loading ----------------------------------------------------------
@@ -434,6 +442,7 @@ void TSimuPage::SimuTick() {
     BeginSimuViews();
     sim.DrawFrame();
     EndSimuViews();
+    if (sim.Laps().Figures().LapCompleted) ShowLapCompleted();
     ShowPace();
     return;
   }
@@ -452,17 +461,35 @@ void TSimuPage::SimuTick() {
 void TSimuPage::ResetPace() {
   PaceClock.start();
   PaceStartMs = S.CurSimu ? S.CurSimu->TimeMs : 0;
-  Host.SetStatusText(TStatusPane::Info, QString());
+  PaceStatus.clear();
+  ShowRunStatus();
 }
 
 void TSimuPage::ShowPace() {
   const int64_t wall = PaceClock.elapsed();
   if (wall < PaceWindowMs) return;
   const double pace = static_cast<double>(S.CurSimu->TimeMs - PaceStartMs) / wall;
-  Host.SetStatusText(TStatusPane::Info,
-                     pace < SlowPace ? QStringLiteral("仿真速度：%1x").arg(pace, 0, 'f', 1) : QString());
+  PaceStatus = pace < SlowPace ? QStringLiteral("仿真速度：%1x").arg(pace, 0, 'f', 1) : QString();
+  ShowRunStatus();
   PaceClock.restart();
   PaceStartMs = S.CurSimu->TimeMs;
+}
+
+// The latest lap stays on the status bar beside the pace until the next one.
+void TSimuPage::ShowLapCompleted() {
+  const TLapTracker& laps = S.CurSimu->Laps();
+  const TLapFigures& f = laps.Figures();
+  LapStatus = QStringLiteral("第%1圈：%2").arg(f.Laps).arg(TLapPanel::LapText(f.LastLapS.value_or(0)));
+  if (!laps.Laps().empty() && !laps.Laps().back().Valid) LapStatus += QStringLiteral("（出赛道，无效）");
+  grpSimuLaps->Show(f, laps.Course().Closed());
+  ShowRunStatus();
+}
+
+void TSimuPage::ShowRunStatus() {
+  QStringList parts;
+  for (const QString& p : {PaceStatus, LapStatus})
+    if (!p.isEmpty()) parts << p;
+  Host.SetStatusText(TStatusPane::Info, parts.join(QStringLiteral("    ")));
 }
 
 std::optional<double> TSimuPage::vrscpSimuSpeedNeedData() const {

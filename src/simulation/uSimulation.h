@@ -24,6 +24,7 @@ class QPushButton;
 namespace k2 {
 
 class TGroupBox;
+class TLapPanel;
 class TNumEdit;
 class TRasterView;
 class TScale;
@@ -104,6 +105,8 @@ class TSimuPage : public QWidget, public IPage, private IDocumentPage {
   // The run's pace against real time, shown while it falls behind.
   void ShowPace();
   void ResetPace();
+  void ShowLapCompleted();
+  void ShowRunStatus();  // the pace and the latest lap on the status bar
 
   IPageHost& Host;
   TSharedState& S;
@@ -111,6 +114,8 @@ class TSimuPage : public QWidget, public IPage, private IDocumentPage {
   QImage DrawRaster, ViewRaster, SensorRaster, CcdRaster;
   QElapsedTimer PaceClock;
   int64_t PaceStartMs = 0;  // simulated time when PaceClock started
+  QString PaceStatus;  // "仿真速度：…" while the run is slower than real time
+  QString LapStatus;   // the latest completed lap
 
  public:
   TRasterView* imgSimuDraw = nullptr;
@@ -124,6 +129,7 @@ class TSimuPage : public QWidget, public IPage, private IDocumentPage {
   TNumEdit* nedtSimuWarp = nullptr;
   TNumEdit* nedtSimuPosX = nullptr;
   TNumEdit* nedtSimuPosY = nullptr;
+  TLapPanel* grpSimuLaps = nullptr;  // "圈速", beside the CCD view
   TScope* vrscpSimuSpeed = nullptr;
   TScale* vrsclSimuSpeed = nullptr;
   TScope* vrscpSimuWarp = nullptr;

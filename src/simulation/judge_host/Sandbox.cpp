@@ -33,6 +33,16 @@ bool Limit(int resource, rlim_t value) {
   return setrlimit(resource, &r) == 0;
 }
 
+// AddressSanitizer reserves terabytes of address space for its shadow memory, so a
+// host built with it (the sanitizer test build) cannot live under the limit.
+bool LimitAddressSpace() {
+#if defined(__SANITIZE_ADDRESS__)
+  return true;
+#else
+  return Limit(RLIMIT_AS, SandboxAddressSpace);
+#endif
+}
+
 bool DropCapabilities() {
   for (int cap = 0; cap <= CAP_LAST_CAP; ++cap) prctl(PR_CAPBSET_DROP, cap, 0, 0, 0);
   __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
@@ -118,7 +128,7 @@ bool EnterSandbox(uint32_t* callSlot) {
   sigemptyset(&sa.sa_mask);
   // A file grown beyond the limit fails its write (EFBIG) instead of ending the host.
   signal(SIGXFSZ, SIG_IGN);
-  const bool ok = sigaction(SIGSYS, &sa, nullptr) == 0 && Limit(RLIMIT_AS, SandboxAddressSpace) &&
+  const bool ok = sigaction(SIGSYS, &sa, nullptr) == 0 && LimitAddressSpace() &&
                   Limit(RLIMIT_FSIZE, SandboxFileSize) && Limit(RLIMIT_CORE, 0) &&
                   DropCapabilities() && prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
                   InstallFilter();
