@@ -15,6 +15,7 @@
 #include "base/uStream.h"
 #include "geometry/uConstants.h"
 #include "replay/uReplay.h"
+#include "simulation/uLapPanel.h"
 #include "simulation/uRecordCsv.h"
 #include "simulation/uRunView.h"
 #include "ui/uFuncProc.h"
@@ -256,6 +257,7 @@ void TReplayPage::BuildFileNames() {
     *names[i].Text = text;
   }
   btnReplayExport = PlaceButton(grpReplayFileNames, "btnReplayExport", "导出CSV", {370, 108, 100, 28});
+  grpReplayLaps = new TLapPanel(grpReplayFileNames, "Replay", QRect(368, 18, 106, 84));
   btnReplayExport->setToolTip(QStringLiteral("把每一步的记录导出为CSV文件，供表格软件或脚本分析"));
   connect(btnReplayExport, &QPushButton::clicked, this, &TReplayPage::btnReplayExportClick);
 }
@@ -352,6 +354,7 @@ void TReplayPage::ClearReplayReadouts() {
                       nedtReplayPosX, nedtReplayPosY})
     e->SetValue(0);
   for (TScope* s : {vrscpReplaySpeed, vrscpReplayWarp}) s->Clear();
+  grpReplayLaps->Clear();
 }
 
 void TReplayPage::ShowReplayTime() {
@@ -376,6 +379,7 @@ void TReplayPage::RefreshReplayReadouts() {
   nedtReplayWarp->SetValue(r.Warp);
   nedtReplayPosX->SetValue(r.Pos.X);
   nedtReplayPosY->SetValue(r.Pos.Y);
+  grpReplayLaps->Show(ReplayLaps.At(std::min(r.Index, ReplayLaps.Count() - 1)), ReplayLaps.Closed());
 }
 
 void TReplayPage::SetGraphsActive(bool on) {
@@ -433,6 +437,8 @@ void TReplayPage::btnReplayOpenClick() {
     }
     // A record without a step has no first step to draw: the page stays closed.
     if (S.CurReplay->RecordCount == 0) throw std::runtime_error("no step");
+    // The lap figures of every step, worked out once for the whole record.
+    ReplayLaps.Build(*S.CurReplay->Track, S.CurReplay->Records, S.CurReplay->SimStepMs);
     BeginReplayViews();
     suspended = true;
     S.CurReplay->DrawInitial();
@@ -575,7 +581,7 @@ void TReplayPage::btnReplayExportClick() {
                                               QStringLiteral("CSV文件(*.csv)"));
   if (file.isEmpty()) return;
   QString error;
-  if (!WriteRecordCsv(file, r.Records, r.SimStepMs, error))
+  if (!WriteRecordCsv(file, *r.Track, r.Records, r.SimStepMs, error))
     ErrorBox(Host.Window(), FilePart(file) + QStringLiteral("保存失败！") + QString::fromLatin1(CRLF) + error);
 }
 

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <optional>
 
+#include "simulation/uLaps.h"
 #include "ui/uDocumentFlow.h"
 #include "ui/uPageHost.h"
 
@@ -22,6 +23,7 @@ class QSlider;
 namespace k2 {
 
 class TGroupBox;
+class TLapPanel;
 class TNumEdit;
 class TRasterView;
 class TScale;
@@ -104,6 +106,8 @@ class TReplayPage : public QWidget, public IPage, private IDocumentPage {
   QPushButton* btnReplayStop = nullptr;
   QPushButton* btnReplayClose = nullptr;
   QPushButton* btnReplayExport = nullptr;
+  TLapPanel* grpReplayLaps = nullptr;  // "圈速" at the step shown
+  TRecordLaps ReplayLaps;              // of the open record, built when it is opened
   TGroupBox* grpReplayFileNames = nullptr;
   QLabel* txtReplayRecordName = nullptr;
   QLabel* txtReplayPathName = nullptr;
