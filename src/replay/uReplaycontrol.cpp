@@ -379,7 +379,13 @@ void TReplayPage::RefreshReplayReadouts() {
   nedtReplayWarp->SetValue(r.Warp);
   nedtReplayPosX->SetValue(r.Pos.X);
   nedtReplayPosY->SetValue(r.Pos.Y);
-  grpReplayLaps->Show(ReplayLaps.At(std::min(r.Index, ReplayLaps.Count() - 1)), ReplayLaps.Closed());
+}
+
+// The lap figures follow every frame drawn (playing, stepping, seeking, dragging).
+void TReplayPage::ShowReplayLaps() {
+  if (!S.CurReplay || ReplayLaps.Count() == 0) return;
+  grpReplayLaps->Show(ReplayLaps.At(std::clamp(S.CurReplay->Index, 0, ReplayLaps.Count() - 1)),
+                      ReplayLaps.Closed());
 }
 
 void TReplayPage::SetGraphsActive(bool on) {
@@ -390,6 +396,7 @@ void TReplayPage::DrawCurrent() {
   BeginReplayViews();
   S.CurReplay->DrawFrame();
   EndReplayViews();
+  ShowReplayLaps();
 }
 
 void TReplayPage::ReplayTick() {
@@ -443,6 +450,7 @@ void TReplayPage::btnReplayOpenClick() {
     suspended = true;
     S.CurReplay->DrawInitial();
     EndReplayViews();
+    ShowReplayLaps();
     suspended = false;
     ShowReplayTime();
     EnableReplayControls(true);

@@ -46,6 +46,7 @@ class TReplayPage : public QWidget, public IPage, private IDocumentPage {
   void ClearReplayReadouts();
   void ShowReplayTime();
   void RefreshReplayReadouts();
+  void ShowReplayLaps();
   // The run clock's tick in replay mode.
   void ReplayTick();
 

@@ -101,7 +101,7 @@ void TSimuPage::BuildControls() {
   }
   BuildReadouts();
   // The narrow column right of the CCD view.
-  grpSimuLaps = new TLapPanel(this, "Simu", QRect(884, 312, 53, 122));
+  grpSimuLaps = new TLapPanel(this, "Simu", QRect(887, 312, 50, 122));
   BuildCharts();
   BuildGroups();
 }
@@ -248,6 +248,7 @@ void TSimuPage::EnableSimuPage(bool on) {
                       nedtSimuPosY})
     e->setEnabled(on);
   vrdgtgrpSimuTime->setEnabled(on);
+  grpSimuLaps->SetGroupEnabled(on);
   grpSimu->SetGroupEnabled(false);
   for (QLineEdit* e : {edtSimuPath, edtSimuCar, edtSimuJudge}) e->setReadOnly(true);
   SetChartColours(on);
