@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QToolButton>
 #include <QtTest/QTest>
 #include <cstring>

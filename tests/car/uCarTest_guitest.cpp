@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
-#include <QPushButton>
 #include <QtWidgets/qtestsupport_widgets.h>
 #include <functional>
 #include <gtest/gtest.h>
@@ -13,7 +12,6 @@
 #include <vector>
 
 #include "app/uMain.h"
-#include "base/uSettings.h"
 #include "base/uStream.h"
 #include "car/uCar.h"
 #include "car/uCarDesign.h"
@@ -23,7 +21,6 @@
 #include "common/TestSupport.h"
 #include "simulation/SimFixtures.h"
 #include "simulation/uSimu.h"
-#include "ui/uArrowKeys.h"
 #include "ui/uRunClock.h"
 #include "widgets/uDialGauge.h"
 #include "widgets/uGroupBox.h"
