@@ -1,6 +1,7 @@
 #include "simulation/uLapPanel.h"
 
 #include <QLabel>
+#include <QVariant>
 #include <cmath>
 
 #include "simulation/uLaps.h"
@@ -18,7 +19,8 @@ QLabel* AddFigure(QWidget* parent, const QString& name, const char* caption, int
   auto* title = new QLabel(QString::fromUtf8(caption), parent);
   auto* value = new QLabel(Dash, parent);
   value->setObjectName(name);
-  value->setAccessibleName(QString::fromUtf8(caption));
+  value->setProperty("caption", QString::fromUtf8(caption));
+  value->setAccessibleName(QString::fromUtf8(caption) + QLatin1Char(' ') + Dash);
   value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   if (stacked) {
     title->setGeometry(4, 16 + 30 * row, width - 8, 14);
@@ -29,6 +31,13 @@ QLabel* AddFigure(QWidget* parent, const QString& name, const char* caption, int
   }
   title->setBuddy(value);
   return value;
+}
+
+// The value, and for screen readers the caption with the value in one name.
+void SetFigure(QLabel* value, const QString& text) {
+  if (value->text() == text) return;
+  value->setText(text);
+  value->setAccessibleName(value->property("caption").toString() + QLatin1Char(' ') + text);
 }
 
 }  // namespace
@@ -60,13 +69,13 @@ void TLapPanel::Show(const TLapFigures& figures, bool closed) {
     Clear();
     return;
   }
-  lblLaps->setText(QString::number(figures.Laps));
-  lblLastLap->setText(figures.LastLapS ? LapText(*figures.LastLapS) : Dash);
-  lblBestLap->setText(figures.BestLapS ? LapText(*figures.BestLapS) : Dash);
+  SetFigure(lblLaps, QString::number(figures.Laps));
+  SetFigure(lblLastLap, figures.LastLapS ? LapText(*figures.LastLapS) : Dash);
+  SetFigure(lblBestLap, figures.BestLapS ? LapText(*figures.BestLapS) : Dash);
 }
 
 void TLapPanel::Clear() {
-  for (QLabel* l : {lblLaps, lblLastLap, lblBestLap}) l->setText(Dash);
+  for (QLabel* l : {lblLaps, lblLastLap, lblBestLap}) SetFigure(l, Dash);
 }
 
 }  // namespace k2
