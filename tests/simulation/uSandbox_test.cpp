@@ -106,6 +106,11 @@ class SandboxHostileTest : public SandboxTest,
 
 TEST_P(SandboxHostileTest, TheMisdeedFailsAndTheEngineCarriesOn) {
   const THostileCase& c = GetParam();
+#if defined(__SANITIZE_ADDRESS__)
+  // AddressSanitizer reserves terabytes of address space at start-up: a host built
+  // with it cannot be held to an address-space limit.
+  if (std::string(c.Name) == "alloc") GTEST_SKIP() << "no address-space limit under ASan";
+#endif
   ASSERT_TRUE(Module.Sandbox());
   ASSERT_TRUE(Module.Load(ModulePath((std::string("hostile_") + c.Name).c_str())))
       << Output(Module);
