@@ -10,21 +10,27 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
+#include <fcntl.h>
 #include <ostream>
+#include <poll.h>
 #include <signal.h>
+#include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "base/uStream.h"
 #include "car/uCar.h"
-#include "cli/CliTestSupport.h"
 #include "common/TestSupport.h"
 #include "simulation/SimFixtures.h"
 #include "simulation/judge_host/Sandbox.h"
 #include "simulation/uJudge.h"
 #include "simulation/uRecord.h"
 #include "track/uPath.h"
+
+extern char** environ;
 
 namespace k2 {
 namespace {
@@ -251,26 +257,119 @@ TEST_F(SandboxTest, ATrustedModulesChildEndsWithTheHost) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
 }
 
-// --- kurvino2-cli run ---
+// --- kurvino2-cli run: misdeeds against the engine process itself ---
 
-TEST_F(SandboxTest, CliRunEndsWithThreeAndKeepsTheRecordsBefore) {
+// How a run of the tool ended and everything it wrote to its terminal.
+struct TTerminalRun {
+  int Code = -1;  // the exit code; -1 when a signal ended the tool (Signal)
+  int Signal = 0;
+  std::string Text;
+};
+
+// Runs kurvino2-cli in `dir` as a user's shell would: in a session of its own, on a
+// pseudo-terminal that is its controlling terminal, with K2_HOSTILE_AT=3 added to the
+// environment.  Stops it after a generous bound should it hang.
+TTerminalRun RunCliOnTerminal(const QString& dir, const QStringList& args) {
+  TTerminalRun run;
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  char slave[128] = {};
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 ||
+      ptsname_r(master, slave, sizeof slave) != 0) {
+    ADD_FAILURE() << "no pseudo-terminal";
+    return run;
+  }
+  std::vector<std::string> argStore = {
+      (test::BinDir() + QStringLiteral("/kurvino2-cli")).toStdString(), "--settings",
+      (dir + QStringLiteral("/Kurvino2.ini")).toStdString()};
+  for (const QString& a : args) argStore.push_back(a.toStdString());
+  std::vector<std::string> envStore;
+  for (char** e = environ; *e; ++e) envStore.emplace_back(*e);
+  envStore.emplace_back("K2_HOSTILE_AT=3");
+  std::vector<char*> argv, envp;
+  for (std::string& a : argStore) argv.push_back(a.data());
+  for (std::string& e : envStore) envp.push_back(e.data());
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  const std::string cwd = dir.toStdString();
+
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // Only async-signal-safe calls between fork and exec.
+    int tty = -1;
+    if (setsid() < 0 || (tty = open(slave, O_RDWR)) < 0 || dup2(tty, 0) < 0 || dup2(tty, 1) < 0 ||
+        dup2(tty, 2) < 0 || chdir(cwd.c_str()) != 0)
+      _exit(126);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  if (pid < 0) {
+    close(master);
+    ADD_FAILURE() << "fork failed";
+    return run;
+  }
+  // The terminal reads as ended (EIO) once the tool and everything it started are gone.
+  for (int idle = 0; idle < 600;) {
+    pollfd fd = {master, POLLIN, 0};
+    if (poll(&fd, 1, 100) <= 0) {
+      ++idle;
+      continue;
+    }
+    char buf[4096];
+    const ssize_t n = read(master, buf, sizeof buf);
+    if (n <= 0) break;
+    run.Text.append(buf, static_cast<size_t>(n));
+  }
+  int status = 0;
+  pid_t ended = 0;
+  for (int i = 0; i < 600 && ended == 0; ++i) {
+    ended = waitpid(pid, &status, WNOHANG);
+    if (ended == 0) usleep(100000);
+  }
+  if (ended == 0) {
+    ADD_FAILURE() << "kurvino2-cli did not end";
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  close(master);
+  if (WIFEXITED(status)) run.Code = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.Signal = WTERMSIG(status);
+  return run;
+}
+
+struct TCliHostileCase {
+  const char* Name;     // modules/hostile_<Name>.c, misbehaving in the third call
+  const char* Stopped;  // the call the sandbox must stop, or null when refusing it will do
+};
+
+void PrintTo(const TCliHostileCase& c, std::ostream* os) { *os << c.Name; }
+
+class SandboxCliTest : public SandboxTest, public ::testing::WithParamInterface<TCliHostileCase> {};
+
+// The run ends with exit 3 when the third call failed, or runs to its end when the
+// misdeed was refused; either way the tool itself lives to write the record.
+TEST_P(SandboxCliTest, RunSurvivesTheModuleAndKeepsTheRecords) {
+  const TCliHostileCase& c = GetParam();
   const QString track = Dir.Path(QStringLiteral("track.kpf"));
   const QString car = Dir.Path(QStringLiteral("car.kcf"));
   const QString out = Dir.Path(QStringLiteral("run.krf"));
   ASSERT_TRUE(test::SaveTrack(track, {test::LineTo(3000, 0), test::ArcAround(3000, 1000, 180),
                                       test::LineTo(0, 2000), test::ArcAround(0, 1000, 180)}));
   ASSERT_TRUE(test::SaveCar(car, *test::RowCar(3)));
-  clitest::TCliOptions options = clitest::InFolder(Dir.Dir());
-  options.Env = QStringList{QStringLiteral("K2_HOSTILE_AT=3")};
-  const clitest::TCliResult r = clitest::RunCli(
-      {QStringLiteral("run"), QStringLiteral("--track"), track, QStringLiteral("--car"), car,
-       QStringLiteral("--judge"), ModulePath("hostile_socket"), QStringLiteral("--steps"),
-       QStringLiteral("10"), QStringLiteral("--out"), out},
-      options);
-  EXPECT_EQ(r.Code, 3) << r.Err.toStdString();
-  EXPECT_TRUE(r.Err.contains(QStringLiteral("沙箱")) && r.Err.contains(QStringLiteral("socket")))
-      << r.Err.toStdString();
-  EXPECT_TRUE(r.Out.isEmpty());
+  const QString module = ModulePath((std::string("hostile_") + c.Name).c_str());
+  const TTerminalRun r = RunCliOnTerminal(
+      Dir.Dir(), {QStringLiteral("run"), QStringLiteral("--track"), track, QStringLiteral("--car"),
+                  car, QStringLiteral("--judge"), module, QStringLiteral("--steps"),
+                  QStringLiteral("10"), QStringLiteral("--out"), out});
+  ASSERT_EQ(r.Signal, 0) << "the module's misdeed ended the tool\n" << r.Text;
+  const QString text = QString::fromStdString(r.Text);
+  if (c.Stopped) {
+    EXPECT_EQ(r.Code, 3) << r.Text;
+    EXPECT_TRUE(text.contains(QStringLiteral("沙箱")) && text.contains(QLatin1String(c.Stopped)))
+        << r.Text;
+  } else {
+    EXPECT_TRUE(r.Code == 0 || r.Code == 3) << r.Text;
+  }
+  EXPECT_FALSE(text.contains(QStringLiteral("MISDEED"))) << r.Text;
 
   QByteArray bytes;
   ASSERT_TRUE(ReadWholeFile(out, bytes));
@@ -280,9 +379,13 @@ TEST_F(SandboxTest, CliRunEndsWithThreeAndKeepsTheRecordsBefore) {
   TCar readCar(nullptr, 2000);
   TRecords records;
   ASSERT_TRUE(ReadRecordFile(bytes, names, stepMs, readTrack, readCar, records));
-  EXPECT_EQ(records.Count(), 2);  // the steps whose calls succeeded
-  EXPECT_EQ(names.Judge, QStringLiteral("hostile_socket.so"));
+  // Exit 3: the steps whose calls succeeded.
+  EXPECT_EQ(records.Count(), r.Code == 3 ? 2 : 10);
+  EXPECT_EQ(names.Judge, QFileInfo(module).fileName());
 }
+
+INSTANTIATE_TEST_SUITE_P(Misdeeds, SandboxCliTest,
+                         ::testing::Values(TCliHostileCase{"socket", "socket"}), test::TCaseName());
 
 }  // namespace
 }  // namespace k2
