@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QtGlobal>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -23,6 +25,13 @@ namespace {
 QString& WorkDirStore() {
   static QString dir;
   return dir;
+}
+
+// Qt's warnings about what the engine is asked to draw (a pen of negative width from a
+// track's line width, say) would flood the log at thousands of inputs a second; a
+// fatal message still ends the process.
+void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtFatalMsg) Broken(message.toLocal8Bit().constData());
 }
 
 void RemoveWorkDir() {
@@ -79,6 +88,7 @@ QString MakeFixedCar() {
 
 void Init() {
   if (!WorkDirStore().isEmpty()) return;
+  qInstallMessageHandler(QuietQt);
   // Memory-backed when there is such a folder: the settings target writes its file
   // through QSaveFile, whose sync to disk would otherwise bound the speed.
   QByteArray pattern = qgetenv("TMPDIR");
@@ -127,6 +137,15 @@ void DriveSteps(TSimu& sim, int steps) {
     sim.Step();
     sim.AddRecord();
   }
+}
+
+bool SmallCamera(const TCar& car) {
+  if (!car.CCDSensor) return true;
+  const TCCDSensor& s = *car.CCDSensor;
+  const double w = static_cast<double>(s.SenseRect.Right) - s.SenseRect.Left;
+  const double h = static_cast<double>(s.SenseRect.Top) - s.SenseRect.Bottom;
+  return std::hypot(w, h) <= 8000 &&
+         static_cast<int64_t>(s.PixelWidth) * s.PixelHeight <= 512 * 512;
 }
 
 void Broken(const char* what) {

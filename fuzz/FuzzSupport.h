@@ -12,8 +12,9 @@
 #include <cstdint>
 
 namespace k2 {
+class TCar;
 class TSimu;
-}
+}  // namespace k2
 
 namespace k2::fuzz {
 
@@ -33,6 +34,12 @@ const QString& FixedCarPath();    // five point sensors across the front and a C
 // `steps` steps of 10 ms at full drive with the front wheels turned to the left, as a
 // run without a decision module would make them once the commands are set.
 void DriveSteps(TSimu& sim, int steps);
+
+// Whether a car's CCD camera is small enough to draw its picture: a CCD sensor may
+// legitimately see up to 100 m across (a work raster of 25000 x 25000 pixels) and
+// give 100 million pixels, but drawing such a picture takes seconds a step under the
+// sanitizers.  Cars whose camera works and is larger are only loaded, not driven.
+bool SmallCamera(const TCar& car);
 
 // A property of the readers does not hold: says which on stderr and aborts, which
 // libFuzzer reports as a crash with the input that caused it.

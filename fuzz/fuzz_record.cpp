@@ -2,21 +2,11 @@
 // (TReplay::LoadFromFile: the reader, the element index, the views' layout and the CCD
 // camera), then the first, a middle and the last record made current and drawn, and
 // the replay rates applied, as the replay page does.
-#include <algorithm>
-
 #include "FuzzSupport.h"
+#include "car/uCar.h"
 #include "replay/uReplay.h"
 #include "simulation/uRunView.h"
-#include "simulation/uSimuSampling.h"
 #include "track/uPath.h"
-
-namespace {
-
-// A camera larger than this is allowed, but drawing its picture takes seconds under
-// the sanitizers: such a record is only loaded, not shown.
-constexpr int64_t ShownCcdPixels = 512 * 512;
-
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   k2::fuzz::Init();
@@ -30,9 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!replay.LoadFromFile()) return 0;
   if (replay.RecordCount != replay.Records.Count())
     fuzz::Broken("the replay's record count differs from the records read");
-  if (replay.Ccd &&
-      static_cast<int64_t>(replay.Ccd->Width()) * replay.Ccd->Height() > ShownCcdPixels)
-    return 0;
+  if (replay.Ccd && !fuzz::SmallCamera(*replay.Car)) return 0;
 
   replay.DrawInitial();
   for (int32_t i : {0, replay.RecordCount / 2, replay.RecordCount - 1}) {
