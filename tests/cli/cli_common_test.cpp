@@ -1,4 +1,7 @@
+#include <QDir>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include "cli/CliTestSupport.h"
 #include "common/TestSupport.h"
@@ -13,6 +16,31 @@ TEST(CliCommon, HelpListsTheCommandsAndOptions) {
        {"Usage: kurvino2-cli [--settings FILE] COMMAND", "dump FILE", "build IN.json OUT",
         "laps R.krf", "race --track", "--settings FILE", "--version", "Exit codes"})
     EXPECT_TRUE(r.OutText().contains(QString::fromLatin1(text))) << text;
+}
+
+// A save on a full disk (a file-size limit stands in for it; the tool inherits it)
+// fails with exit 2, names the file and the reason, and keeps the previous file.
+TEST(CliCommon, AFailedSaveKeepsThePreviousFileAndSaysWhy) {
+  test::TTempDir dir;
+  const QString json = dir.Path(QStringLiteral("t.json")), out = dir.Path(QStringLiteral("t.kpf"));
+  test::WriteFile(json, R"({"type":"track","Design":[{"Line":[1000,0]}]})");
+  test::WriteFile(out, "previous");
+  TCliResult r;
+  {
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto old = signal(SIGXFSZ, SIG_IGN);
+    const rlimit low{16, saved.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &low);
+    r = RunCli({QStringLiteral("build"), json, out});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, old);
+  }
+  EXPECT_EQ(r.Code, 2);
+  EXPECT_TRUE(r.Err.contains(out)) << r.Err.toStdString();
+  EXPECT_TRUE(r.Err.contains(QStringLiteral("文件超出允许的大小"))) << r.Err.toStdString();
+  EXPECT_EQ(test::ReadFile(out), QByteArray("previous"));
+  EXPECT_EQ(QDir(dir.Dir()).entryList(QDir::Files | QDir::Hidden).size(), 2);  // no temporary left
 }
 
 TEST(CliCommon, VersionIsTheProgramsVersion) {
