@@ -72,16 +72,15 @@ TwdMain::TwdMain(QWidget* parent) : QMainWindow(parent) {
   ReadRules();
   // An installed copy keeps the user's files elsewhere: say where.
   if (DataDir() != ProgramDir())
-    SetStatusText(TStatusPane::Info, QStringLiteral("数据文件夹：") + QDir::toNativeSeparators(DataDir()));
+    SetStatusText(TStatusPane::Info,
+                  QStringLiteral("数据文件夹：") + QDir::toNativeSeparators(DataDir()));
 }
-
 
 TwdMain::~TwdMain() {
   // The car test lets go of the car page, which must still be there.
   delete CarTest;
   CarTest = nullptr;
 }
-
 
 void TwdMain::ShowCaption(bool modified) {
   setWindowTitle(modified ? Shared.CaptionBase + QStringLiteral(" *") : Shared.CaptionBase);
@@ -301,9 +300,7 @@ void TwdMain::tmrRunTimer() {
     case TRunMode::Replay:
       ReplayPage->ReplayTick();
       break;
-
   }
-
 }
 
 int TwdMain::CurrentPage() const { return pcMain->currentIndex(); }
@@ -315,7 +312,6 @@ void TwdMain::actJudgeOutputExecute() {
   JudgeOutput->raise();
   JudgeOutput->activateWindow();
 }
-
 
 void TwdMain::actSetOptionExecute() {
   {
@@ -342,7 +338,6 @@ void TwdMain::actHelpExecute() {
   wdManual->raise();
   wdManual->activateWindow();
 }
-
 
 void TwdMain::actAboutExecute() {
   TwdAboutBox box(this);

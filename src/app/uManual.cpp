@@ -62,7 +62,8 @@ void TwdManual::BuildContents() {
     for (auto it = b.begin(); !it.atEnd() && anchor.isEmpty(); ++it)
       if (!it.fragment().charFormat().anchorNames().isEmpty())
         anchor = it.fragment().charFormat().anchorNames().first();
-    auto* item = level == 1 || !chapter ? new QTreeWidgetItem(tvManualContents) : new QTreeWidgetItem(chapter);
+    auto* item = level == 1 || !chapter ? new QTreeWidgetItem(tvManualContents)
+                                        : new QTreeWidgetItem(chapter);
     if (level == 1) chapter = item;
     item->setText(0, b.text().trimmed());
     item->setData(0, AnchorRole, anchor);

@@ -124,9 +124,11 @@ void TwdOption::BuildPages() {
   pcCarParam->addTab(BuildPage(PageSteer), QStringLiteral("舵机参数"));
   pcOption->addTab(car, QStringLiteral("默认赛车参数"));
   QWidget* rules = BuildPage(PageRules);
-  chkRulesSandbox = new QCheckBox(QStringLiteral("在沙箱中运行决策程序（禁止联网、调试其他进程等）"), rules);
+  chkRulesSandbox =
+      new QCheckBox(QStringLiteral("在沙箱中运行决策程序（禁止联网、调试其他进程等）"), rules);
   chkRulesSandbox->setObjectName(QStringLiteral("chkRulesSandbox"));
-  chkRulesSandbox->setToolTip(QStringLiteral("配置文件 [Rules] SandboxModules：只对可信的决策程序关闭"));
+  chkRulesSandbox->setToolTip(
+      QStringLiteral("配置文件 [Rules] SandboxModules：只对可信的决策程序关闭"));
   auto* rulesGrid = static_cast<QGridLayout*>(rules->layout());
   const int row = rulesGrid->rowCount();
   rulesGrid->setRowStretch(row - 1, 0);
@@ -250,7 +252,8 @@ bool TwdOption::LoadSettings() {
         k.IsReal ? ini.ReadFloat(section, key, k.DialogDefault)
                  : ini.ReadInteger(section, key, static_cast<int32_t>(k.DialogDefault)));
   }
-  chkRulesSandbox->setChecked(ini.ReadInteger(QString::fromLatin1(SecRules), QString::fromLatin1(SandboxKey),
+  chkRulesSandbox->setChecked(ini.ReadInteger(QString::fromLatin1(SecRules),
+                                              QString::fromLatin1(SandboxKey),
                                               DefaultSandboxModules ? 1 : 0) != 0);
   // A missing file is no failure: the fields show the dialog defaults.
   return ini.Loaded() || !QFileInfo::exists(IniPath);
@@ -269,9 +272,9 @@ bool TwdOption::SaveSettings() {
     else
       ini.WriteInteger(section, key, f.IntValue());
   }
-  ini.WriteInteger(QString::fromLatin1(SecRules), QString::fromLatin1(SandboxKey), chkRulesSandbox->isChecked() ? 1 : 0);
+  ini.WriteInteger(QString::fromLatin1(SecRules), QString::fromLatin1(SandboxKey),
+                   chkRulesSandbox->isChecked() ? 1 : 0);
   return ini.UpdateFile();
-
 }
 
 void TwdOption::ValueChanged() { btnApply->setEnabled(true); }
@@ -291,6 +294,5 @@ void TwdOption::btnOKClick() {
   SaveOrReport();
   accept();
 }
-
 
 }  // namespace k2

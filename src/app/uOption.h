@@ -54,8 +54,8 @@ class TwdOption : public QDialog {
   // The fields in the order of the pages.  A field keeps the value read from the file
   // apart from its text, so that it is written back unchanged where the display rounds.
   std::array<TNumEdit*, FieldCount> Fields{};
-  QTabWidget* pcOption = nullptr;    // "默认赛道参数", "默认赛车参数", "规则"
-  QTabWidget* pcCarParam = nullptr;  // "基本参数", "电机参数", "舵机参数"
+  QTabWidget* pcOption = nullptr;        // "默认赛道参数", "默认赛车参数", "规则"
+  QTabWidget* pcCarParam = nullptr;      // "基本参数", "电机参数", "舵机参数"
   QCheckBox* chkRulesSandbox = nullptr;  // Rules/SandboxModules
   QPushButton* btnOK = nullptr;
 

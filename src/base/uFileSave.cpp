@@ -87,7 +87,6 @@ QString WithReason(const QString& message) {
   return LastError().isEmpty() ? message : message + QStringLiteral("\r\n") + LastError();
 }
 
-
 TAtomicFile::TAtomicFile(const QString& path) : Path(path) {}
 
 TAtomicFile::~TAtomicFile() { Discard(); }

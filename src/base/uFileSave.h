@@ -50,7 +50,6 @@ void SetLastSaveError(const QString& reason);
 // `message`, followed on a new line (CRLF) by LastSaveError() when there is one.
 QString WithReason(const QString& message);
 
-
 // The user's words for a system error number (the system's own text where there are
 // none of ours).
 QString SaveErrorText(int error);

@@ -123,7 +123,6 @@ bool ReadSettingsBytes(const QString& path, QByteArray& bytes) {
 void SetSettingsReadOnce(bool on) { CacheReads = on; }
 
 TIniFile::TIniFile(const QString& path) : FilePath(path) {
-
   QByteArray bytes;
   if (!ReadSettingsBytes(path, bytes)) return;
   Exists = true;
@@ -235,7 +234,9 @@ const QString& ProgramDir() { return ProgramDirStore(); }
 
 namespace {
 
-QString WithSlash(const QString& dir) { return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/'); }
+QString WithSlash(const QString& dir) {
+  return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+}
 
 QString& DataDirStore() {
   static QString dir;
@@ -283,7 +284,8 @@ bool SeedDataDir(const QString& programDir, const QString& dataDir) {
   // First start: the samples, so that the pages and the car test have files to open.
   for (const char* f : folders) CopyFolderFiles(from + QLatin1String(f), to + QLatin1String(f));
   for (const char* file : {"Default.kpf", "Kurvino2.ini"})
-    if (QFileInfo::exists(from + QLatin1String(file)) && !QFileInfo::exists(to + QLatin1String(file)))
+    if (QFileInfo::exists(from + QLatin1String(file)) &&
+        !QFileInfo::exists(to + QLatin1String(file)))
       QFile::copy(from + QLatin1String(file), to + QLatin1String(file));
   return true;
 }
@@ -295,13 +297,11 @@ void InitProgramDirFromApplication() {
   if (SeedDataDir(ProgramDir(), perUser)) SetDataDir(perUser);
 }
 
-
 const QString& ModelSettingsPath() { return ModelPathStore(); }
 void SetModelSettingsPath(const QString& path) { ModelPathStore() = path; }
 
 QString MainSettingsPath() {
-  return MainPathStore().isEmpty() ? DataDir() + QStringLiteral("Kurvino2.ini")
-                                   : MainPathStore();
+  return MainPathStore().isEmpty() ? DataDir() + QStringLiteral("Kurvino2.ini") : MainPathStore();
 }
 void SetMainSettingsPath(const QString& path) { MainPathStore() = path; }
 
@@ -353,8 +353,8 @@ TRules ReadRules(const QString& path) {
   r.MaxSensorCount =
       ini.ReadInteger(SecRules, QStringLiteral("MaxSensorCount"), DefaultMaxSensorCount);
   r.MinPathR = ini.ReadInteger(SecRules, QStringLiteral("MinPathR"), DefaultMinPathR);
-  r.SandboxModules =
-      ini.ReadInteger(SecRules, QString::fromLatin1(SandboxKey), DefaultSandboxModules ? 1 : 0) != 0;
+  r.SandboxModules = ini.ReadInteger(SecRules, QString::fromLatin1(SandboxKey),
+                                     DefaultSandboxModules ? 1 : 0) != 0;
   return r;
 }
 

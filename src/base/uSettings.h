@@ -71,7 +71,6 @@ QString PerUserDataDir();
 // existing file).  False when the folders cannot be made.
 bool SeedDataDir(const QString& programDir, const QString& dataDir);
 
-
 // The file that new tracks, cars, motors and servos read their defaults from:
 // "Kurvino2.ini" in the current working directory, unless a tool overrides it.
 const QString& ModelSettingsPath();

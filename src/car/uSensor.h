@@ -88,7 +88,6 @@ constexpr int32_t MaxCcdPixels = 10000;
 
 // Sees a four-cornered area of the ground as a PixelWidth x PixelHeight grey image.
 class TCCDSensor : public TSensor {
-
  public:
   TCCDSensor() : TSensor(CCDSensorKind) {}
 

@@ -27,7 +27,6 @@ std::array<TNameKey, 3> NameKeys(TRecordNames& names) {
            {"JudgeFileName", &names.Judge, &names.JudgeBytes}}};
 }
 
-
 bool DumpRecord(const QByteArray& bytes, TJsonWriter& w, QString& error) {
   TPath track(nullptr, 3000, nullptr, 6000);
   TCar car(nullptr, 2000);
@@ -43,7 +42,8 @@ bool DumpRecord(const QByteArray& bytes, TJsonWriter& w, QString& error) {
   for (const auto& [key, text, stored] : NameKeys(names)) {
     w.Key(key).String(text->toStdString());
     // Names that are not valid GBK: the stored bytes too, so that build gives them back.
-    if (*stored) w.Key((std::string(key) + "Bytes").c_str()).String(stored->value().toHex().toStdString());
+    if (*stored)
+      w.Key((std::string(key) + "Bytes").c_str()).String(stored->value().toHex().toStdString());
   }
   w.Key("StepMs").Int(stepMs);
   w.Key("Track").BeginObject();
@@ -70,8 +70,8 @@ bool DumpRecord(const QByteArray& bytes, TJsonWriter& w, QString& error) {
   return true;
 }
 
-bool ReadName(const TJsonValue& doc, const char* key, QString& out, std::optional<QByteArray>& stored,
-              QString& error) {
+bool ReadName(const TJsonValue& doc, const char* key, QString& out,
+              std::optional<QByteArray>& stored, QString& error) {
   if (const TJsonValue* v = doc.Find(key)) {
     std::string s;
     if (!GetString(*v, QString::fromLatin1(key), s, error)) return false;
@@ -83,7 +83,8 @@ bool ReadName(const TJsonValue& doc, const char* key, QString& out, std::optiona
     if (!GetString(*v, QString::fromStdString(bytesKey), hex, error)) return false;
     const QByteArray raw = QByteArray::fromStdString(hex);
     if (raw.size() % 2 || QByteArray::fromHex(raw).toHex() != raw.toLower()) {
-      error = QString::fromStdString(bytesKey) + QStringLiteral(": expected hexadecimal digits in pairs");
+      error = QString::fromStdString(bytesKey) +
+              QStringLiteral(": expected hexadecimal digits in pairs");
       return false;
     }
     stored = QByteArray::fromHex(raw);

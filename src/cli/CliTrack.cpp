@@ -87,7 +87,6 @@ bool ReadNumbers(const TJsonValue& v, const QString& where, size_t count, float*
   return true;
 }
 
-
 // Applies the track page's building rules in order, from the origin.
 bool ReadDesign(const TJsonValue& design, TPath& track, QString& error) {
   if (!design.IsArray()) {

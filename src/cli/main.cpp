@@ -167,7 +167,8 @@ int main(int argc, char** argv) {
     }
     if (opt == QLatin1String("--version")) {
       std::puts("kurvino2-cli 2.0.0");
-      std::printf("data folder: %s\n", QDir::toNativeSeparators(k2::DataDir()).toUtf8().constData());
+      std::printf("data folder: %s\n",
+                  QDir::toNativeSeparators(k2::DataDir()).toUtf8().constData());
 
       return ExitOk;
     }

@@ -31,14 +31,8 @@ namespace k2 {
 namespace {
 
 constexpr TDocumentKind RecordDocument = {
-    "Record",
-    "仿真记录文件(*.krf)|*.krf",
-    "新建仿真记录.krf",
-    nullptr,
-    "",
-    "仿真记录文件打开错误！",
-    {"", ""},
-    {"", ""},
+    "Record", "仿真记录文件(*.krf)|*.krf", "新建仿真记录.krf", nullptr,
+    "",       "仿真记录文件打开错误！",    {"", ""},           {"", ""},
     {"", ""},
 };
 
@@ -60,10 +54,9 @@ QString PlayingText() {
 TReplayPage::TReplayPage(IPageHost& host, QWidget* parent)
     : QWidget(parent), Host(host), S(host.State()), Flow(host, RecordDocument, *this) {
   setFixedSize(944, 601);
-  for (auto [raster, size] : {std::pair{&DrawRaster, SimuMainViewSize},
-                              std::pair{&ViewRaster, RunOverviewSize},
-                              std::pair{&SensorRaster, ReplaySensorsSize},
-                              std::pair{&CcdRaster, RunCcdSize}}) {
+  for (auto [raster, size] :
+       {std::pair{&DrawRaster, SimuMainViewSize}, std::pair{&ViewRaster, RunOverviewSize},
+        std::pair{&SensorRaster, ReplaySensorsSize}, std::pair{&CcdRaster, RunCcdSize}}) {
     *raster = MakeViewRaster(size);
     raster->fill(0);
   }
@@ -76,10 +69,12 @@ TReplayPage::~TReplayPage() = default;
 // ---- controls -------------------------------------------------------------------
 
 void TReplayPage::BuildControls() {
-  imgReplayDraw = PlaceView(this, "imgReplayDraw", 10, 10, SimuMainViewSize.Width, SimuMainViewSize.Height);
-  imgReplayView = PlaceView(this, "imgReplayView", 456, 10, RunOverviewSize.Width, RunOverviewSize.Height);
-  imgReplaySensors =
-      PlaceView(this, "imgReplaySensors", 456, 330, ReplaySensorsSize.Width, ReplaySensorsSize.Height);
+  imgReplayDraw =
+      PlaceView(this, "imgReplayDraw", 10, 10, SimuMainViewSize.Width, SimuMainViewSize.Height);
+  imgReplayView =
+      PlaceView(this, "imgReplayView", 456, 10, RunOverviewSize.Width, RunOverviewSize.Height);
+  imgReplaySensors = PlaceView(this, "imgReplaySensors", 456, 330, ReplaySensorsSize.Width,
+                               ReplaySensorsSize.Height);
   imgReplayCCD = PlaceView(this, "imgReplayCCD", 814, 330, RunCcdSize.Width, RunCcdSize.Height);
   const struct {
     TRasterView* View;
@@ -132,13 +127,13 @@ void TReplayPage::BuildData() {
     e->setGeometry(x, r.Y, position ? 56 : 64, 22);
     QString accessible = QString::fromUtf8(r.Label);
     accessible.chop(1);
-    e->setAccessibleName(QStringLiteral("回放") + (position ? QStringLiteral("当前位置 ") : QString()) +
-                         accessible);
+    e->setAccessibleName(QStringLiteral("回放") +
+                         (position ? QStringLiteral("当前位置 ") : QString()) + accessible);
     label->setBuddy(e);
     QLabel* unit = PlaceLabel(grpReplayData, r.Unit, x + e->width() + 3, r.Y + 3);
     // Shown always in the disabled look: only the group changes state.
-    for (QWidget* w : {static_cast<QWidget*>(label), static_cast<QWidget*>(e),
-                       static_cast<QWidget*>(unit)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(label), static_cast<QWidget*>(e), static_cast<QWidget*>(unit)})
       w->setEnabled(false);
     *r.Edit = e;
   }
@@ -219,24 +214,29 @@ void TReplayPage::BuildControlGroup() {
     const char* Tip;
     void (TReplayPage::*Click)();
   } buttons[7] = {
-      {&btnReplayOpen, "btnReplayOpen", "打开", "打开仿真记录文件", &TReplayPage::btnReplayOpenClick},
+      {&btnReplayOpen, "btnReplayOpen", "打开", "打开仿真记录文件",
+       &TReplayPage::btnReplayOpenClick},
       {&btnReplayBack, "btnReplayBack", "步退", "步退（←）", &TReplayPage::btnReplayBackClick},
       {&btnReplayPlay, "btnReplayPlay", "播放", "播放（空格）", &TReplayPage::btnReplayPlayClick},
-      {&btnReplayForward, "btnReplayForward", "步进", "步进（→）", &TReplayPage::btnReplayForwardClick},
-      {&btnReplayPause, "btnReplayPause", "暂停", "暂停（空格）", &TReplayPage::btnReplayPauseClick},
+      {&btnReplayForward, "btnReplayForward", "步进", "步进（→）",
+       &TReplayPage::btnReplayForwardClick},
+      {&btnReplayPause, "btnReplayPause", "暂停", "暂停（空格）",
+       &TReplayPage::btnReplayPauseClick},
       {&btnReplayStop, "btnReplayStop", "停止", "停止并回到开头", &TReplayPage::btnReplayStopClick},
-      {&btnReplayClose, "btnReplayClose", "关闭", "关闭仿真记录文件", &TReplayPage::btnReplayCloseClick},
+      {&btnReplayClose, "btnReplayClose", "关闭", "关闭仿真记录文件",
+       &TReplayPage::btnReplayCloseClick},
   };
   for (int i = 0; i < 7; ++i) {
-    *buttons[i].Button =
-        PlaceButton(grpReplayControl, buttons[i].Name, buttons[i].Caption, {8 + 61 * i, 62, 56, 28});
+    *buttons[i].Button = PlaceButton(grpReplayControl, buttons[i].Name, buttons[i].Caption,
+                                     {8 + 61 * i, 62, 56, 28});
     (*buttons[i].Button)->setToolTip(QString::fromUtf8(buttons[i].Tip));
     connect(*buttons[i].Button, &QPushButton::clicked, this, buttons[i].Click);
   }
 }
 
 void TReplayPage::BuildFileNames() {
-  grpReplayFileNames = PlaceGroup(this, "grpReplayFileNames", "仿真文件信息：", {456, 446, 481, 149});
+  grpReplayFileNames =
+      PlaceGroup(this, "grpReplayFileNames", "仿真文件信息：", {456, 446, 481, 149});
   const struct {
     QLabel** Text;
     const char* Name;
@@ -256,7 +256,8 @@ void TReplayPage::BuildFileNames() {
     text->setEnabled(false);
     *names[i].Text = text;
   }
-  btnReplayExport = PlaceButton(grpReplayFileNames, "btnReplayExport", "导出CSV", {370, 108, 100, 28});
+  btnReplayExport =
+      PlaceButton(grpReplayFileNames, "btnReplayExport", "导出CSV", {370, 108, 100, 28});
   grpReplayLaps = new TLapPanel(grpReplayFileNames, "Replay", QRect(368, 18, 106, 84));
   btnReplayExport->setToolTip(QStringLiteral("把每一步的记录导出为CSV文件，供表格软件或脚本分析"));
   connect(btnReplayExport, &QPushButton::clicked, this, &TReplayPage::btnReplayExportClick);
@@ -299,11 +300,13 @@ bool TReplayPage::eventFilter(QObject* watched, QEvent* event) {
 // ---- page procedures ----------------------------------------------------------------
 
 void TReplayPage::BeginReplayViews() {
-  for (TRasterView* v : {imgReplayDraw, imgReplayView, imgReplayCCD, imgReplaySensors}) v->BeginUpdate();
+  for (TRasterView* v : {imgReplayDraw, imgReplayView, imgReplayCCD, imgReplaySensors})
+    v->BeginUpdate();
 }
 
 void TReplayPage::EndReplayViews() {
-  for (TRasterView* v : {imgReplayCCD, imgReplaySensors, imgReplayView, imgReplayDraw}) v->EndUpdate();
+  for (TRasterView* v : {imgReplayCCD, imgReplaySensors, imgReplayView, imgReplayDraw})
+    v->EndUpdate();
 }
 
 int32_t TReplayPage::ReplayInterval() const {
@@ -314,14 +317,15 @@ int32_t TReplayPage::ReplayInterval() const {
 }
 
 void TReplayPage::EnableReplayControls(bool on) {
-  for (QWidget* w : {static_cast<QWidget*>(btnReplayPlay), static_cast<QWidget*>(btnReplayForward),
-                     static_cast<QWidget*>(lblReplayRate), static_cast<QWidget*>(cbbReplayRate),
-                     static_cast<QWidget*>(lblReplayFornBackStep),
-                     static_cast<QWidget*>(lblReplayFornBackStepUnit),
-                     static_cast<QWidget*>(nedtReplayFornBackStep),
-                     static_cast<QWidget*>(btnReplayClose), static_cast<QWidget*>(lblReplaySpeedGraph),
-                     static_cast<QWidget*>(lblReplayWarpGraph), static_cast<QWidget*>(txtReplayTime),
-                     static_cast<QWidget*>(trkbrProgress), static_cast<QWidget*>(btnReplayExport)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(btnReplayPlay), static_cast<QWidget*>(btnReplayForward),
+        static_cast<QWidget*>(lblReplayRate), static_cast<QWidget*>(cbbReplayRate),
+        static_cast<QWidget*>(lblReplayFornBackStep),
+        static_cast<QWidget*>(lblReplayFornBackStepUnit),
+        static_cast<QWidget*>(nedtReplayFornBackStep), static_cast<QWidget*>(btnReplayClose),
+        static_cast<QWidget*>(lblReplaySpeedGraph), static_cast<QWidget*>(lblReplayWarpGraph),
+        static_cast<QWidget*>(txtReplayTime), static_cast<QWidget*>(trkbrProgress),
+        static_cast<QWidget*>(btnReplayExport)})
     w->setEnabled(on);
   grpReplayFileNames->SetGroupEnabled(on);
   grpReplayData->SetGroupEnabled(on);
@@ -344,7 +348,8 @@ void TReplayPage::EnableReplayControls(bool on) {
 
 void TReplayPage::SetGraphColours(bool on) {
   const QColor background = on ? QColor(Qt::white) : palette().color(QPalette::Button);
-  const QColor text = on ? QColor(Qt::black) : palette().color(QPalette::Disabled, QPalette::WindowText);
+  const QColor text =
+      on ? QColor(Qt::black) : palette().color(QPalette::Disabled, QPalette::WindowText);
   for (TScope* s : {vrscpReplaySpeed, vrscpReplayWarp}) s->SetBackground(background);
   for (TScale* s : {vrsclReplaySpeed, vrsclReplayWarp}) s->SetColours(background, text);
 }
@@ -360,14 +365,14 @@ void TReplayPage::ClearReplayReadouts() {
 void TReplayPage::ShowReplayTime() {
   if (!S.CurReplay) return;
   const TReplay& r = *S.CurReplay;
-  txtReplayTime->setText(QString::asprintf("%.2fs / %.2fs", r.Index * static_cast<double>(r.SimStepMs) / 1000,
-                                           r.TotalMs / 1000.0));
+  txtReplayTime->setText(QString::asprintf(
+      "%.2fs / %.2fs", r.Index * static_cast<double>(r.SimStepMs) / 1000, r.TotalMs / 1000.0));
   // While the user holds the bar, the bar follows the pointer, not the replay.
   if (S.ProgressDragging) return;
   ShowingTime = true;
-  trkbrProgress->setValue(r.RecordCount > 1 ? RoundHalfEven(r.Index * 100.0 / (r.RecordCount - 1)) : 0);
+  trkbrProgress->setValue(r.RecordCount > 1 ? RoundHalfEven(r.Index * 100.0 / (r.RecordCount - 1))
+                                            : 0);
   ShowingTime = false;
-
 }
 
 void TReplayPage::RefreshReplayReadouts() {
@@ -427,7 +432,9 @@ void TReplayPage::ReplayTick() {
 // ---- opening and playing ------------------------------------------------------------
 
 bool TReplayPage::HasDocument() const { return S.CurReplay != nullptr; }
-QString TReplayPage::DocumentFile() const { return S.CurReplay ? S.CurReplay->RecordFile : QString(); }
+QString TReplayPage::DocumentFile() const {
+  return S.CurReplay ? S.CurReplay->RecordFile : QString();
+}
 
 void TReplayPage::btnReplayOpenClick() {
   const QString file = Flow.AskOpenName();
@@ -564,7 +571,8 @@ void TReplayPage::trkbrProgressChange(int position) {
   // does: a drag, a click, a key, an accessibility tool setting the value.
   if (ShowingTime || !S.CurReplay) return;
   const int32_t count = S.CurReplay->RecordCount;
-  MoveWhilePaused([&](TReplay& r) { r.SeekIndex(RoundHalfEven(position * static_cast<double>(count) / 100)); });
+  MoveWhilePaused(
+      [&](TReplay& r) { r.SeekIndex(RoundHalfEven(position * static_cast<double>(count) / 100)); });
 }
 
 std::optional<double> TReplayPage::vrscpReplaySpeedNeedData() const {
@@ -583,14 +591,15 @@ void TReplayPage::btnReplayExportClick() {
   if (!S.CurReplay) return;
   const TReplay& r = *S.CurReplay;
   QFileInfo record(r.RecordFile);
-  const QString proposed = record.absolutePath() + QLatin1Char('/') + record.completeBaseName() +
-                           QStringLiteral(".csv");
+  const QString proposed =
+      record.absolutePath() + QLatin1Char('/') + record.completeBaseName() + QStringLiteral(".csv");
   const QString file = Dialogs().SaveFileName(Host.Window(), record.absolutePath(), proposed,
                                               QStringLiteral("CSV文件(*.csv)"));
   if (file.isEmpty()) return;
   QString error;
   if (!WriteRecordCsv(file, *r.Track, r.Records, r.SimStepMs, error))
-    ErrorBox(Host.Window(), FilePart(file) + QStringLiteral("保存失败！") + QString::fromLatin1(CRLF) + error);
+    ErrorBox(Host.Window(),
+             FilePart(file) + QStringLiteral("保存失败！") + QString::fromLatin1(CRLF) + error);
 }
 
 // ---- closing and leaving ----------------------------------------------------------------
@@ -602,12 +611,14 @@ void TReplayPage::DiscardReplay() {
   ClearReplayReadouts();
   EnableReplayControls(false);
   S.CurReplay.reset();
-  for (TRasterView* v : {imgReplayDraw, imgReplayView, imgReplaySensors, imgReplayCCD}) v->Refresh();
+  for (TRasterView* v : {imgReplayDraw, imgReplayView, imgReplaySensors, imgReplayCCD})
+    v->Refresh();
 }
 
 void TReplayPage::btnReplayCloseClick() {
   if (Host.RunClock().IsRunning() &&
-      AskBox(Host.Window(), PlayingText(), QStringLiteral("关闭回放文件"), false) != QMessageBox::Yes)
+      AskBox(Host.Window(), PlayingText(), QStringLiteral("关闭回放文件"), false) !=
+          QMessageBox::Yes)
     return;
   DiscardReplay();
   nedtReplaySimuStep->SetValue(0);
@@ -615,7 +626,8 @@ void TReplayPage::btnReplayCloseClick() {
 
 bool TReplayPage::ConfirmLeave(TLeaving) {
   return !(S.CurReplay && Host.RunClock().IsRunning() &&
-           AskBox(Host.Window(), PlayingText(), QStringLiteral("关闭回放文件"), false) != QMessageBox::Yes);
+           AskBox(Host.Window(), PlayingText(), QStringLiteral("关闭回放文件"), false) !=
+               QMessageBox::Yes);
 }
 
 // Unlike Close, leaving the page keeps the step readout's value.

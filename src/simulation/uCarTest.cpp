@@ -25,16 +25,17 @@ namespace {
 constexpr int32_t TestStepMs = 10;
 
 QString DefaultTrackMessage(const char* hint) {
-  return QStringLiteral("读取默认赛道文件失败！") + QString::fromLatin1(CRLF) + QString::fromUtf8(hint);
+  return QStringLiteral("读取默认赛道文件失败！") + QString::fromLatin1(CRLF) +
+         QString::fromUtf8(hint);
 }
 
 }  // namespace
 
 TCarTest::TCarTest(IPageHost& host, TCarDesignPage& page, TArrowKeys& keys, QObject* parent)
     : QObject(parent), Host(host), S(host.State()), Page(page), Keys(keys) {
-  for (auto [raster, size] : {std::pair{&ViewRaster, CarTestOverviewSize},
-                              std::pair{&SensorRaster, CarTestSensorsSize},
-                              std::pair{&CcdRaster, CarTestCcdSize}}) {
+  for (auto [raster, size] :
+       {std::pair{&ViewRaster, CarTestOverviewSize}, std::pair{&SensorRaster, CarTestSensorsSize},
+        std::pair{&CcdRaster, CarTestCcdSize}}) {
     *raster = MakeViewRaster(size);
     raster->fill(0);
   }

@@ -50,9 +50,12 @@ TLapPanel::TLapPanel(QWidget* parent, const char* prefix, const QRect& r)
   QFont small = font();
   small.setPointSizeF(font().pointSizeF() * 0.9);
   setFont(small);
-  lblLaps = AddFigure(this, QStringLiteral("lbl") + p + QStringLiteral("Laps"), "圈数", 0, r.width());
-  lblLastLap = AddFigure(this, QStringLiteral("lbl") + p + QStringLiteral("LastLap"), "上一圈", 1, r.width());
-  lblBestLap = AddFigure(this, QStringLiteral("lbl") + p + QStringLiteral("BestLap"), "最快圈", 2, r.width());
+  lblLaps =
+      AddFigure(this, QStringLiteral("lbl") + p + QStringLiteral("Laps"), "圈数", 0, r.width());
+  lblLastLap = AddFigure(this, QStringLiteral("lbl") + p + QStringLiteral("LastLap"), "上一圈", 1,
+                         r.width());
+  lblBestLap = AddFigure(this, QStringLiteral("lbl") + p + QStringLiteral("BestLap"), "最快圈", 2,
+                         r.width());
   setToolTip(QStringLiteral("闭合赛道上的完成圈数、上一圈用时和最快有效圈（全程未出赛道）用时"));
 }
 
@@ -60,8 +63,9 @@ QString TLapPanel::LapText(double seconds) {
   const double hundredths = std::round(seconds * 100);
   if (hundredths < 6000) return QString::number(hundredths / 100, 'f', 2) + QLatin1Char('s');
   const double minutes = std::floor(hundredths / 6000);
-  return QStringLiteral("%1:%2").arg(minutes, 0, 'f', 0).arg((hundredths - minutes * 6000) / 100, 5, 'f', 2,
-                                                             QLatin1Char('0'));
+  return QStringLiteral("%1:%2")
+      .arg(minutes, 0, 'f', 0)
+      .arg((hundredths - minutes * 6000) / 100, 5, 'f', 2, QLatin1Char('0'));
 }
 
 void TLapPanel::Show(const TLapFigures& figures, bool closed) {

@@ -41,8 +41,8 @@ void TRecords::Resize(TBlock& block, int32_t capacity, int32_t stride) {
   auto bytes = std::make_unique<uint8_t[]>(static_cast<size_t>(capacity) * stride);
   if (block.Floats) std::copy_n(block.Floats.get(), 7 * static_cast<size_t>(kept), floats.get());
   for (int32_t r = 0; r < kept && StrideBytes > 0; ++r)
-    std::copy_n(block.Bytes.get() + static_cast<size_t>(r) * StrideBytes, std::min(StrideBytes, stride),
-                bytes.get() + static_cast<size_t>(r) * stride);
+    std::copy_n(block.Bytes.get() + static_cast<size_t>(r) * StrideBytes,
+                std::min(StrideBytes, stride), bytes.get() + static_cast<size_t>(r) * stride);
   block.Floats = std::move(floats);
   block.Bytes = std::move(bytes);
   block.Capacity = capacity;
@@ -150,7 +150,8 @@ std::array<TNameField, 3> NameFields(const TRecordNames& names) {
 
 void EncodeNames(const TRecordNames& names, QByteArray (&gbk)[3]) {
   const auto fields = NameFields(names);
-  for (int i = 0; i < 3; ++i) gbk[i] = fields[i].Bytes ? *fields[i].Bytes : RecordNameBytes(fields[i].Name);
+  for (int i = 0; i < 3; ++i)
+    gbk[i] = fields[i].Bytes ? *fields[i].Bytes : RecordNameBytes(fields[i].Name);
 }
 
 void WriteBody(TStreamWriter& s, const QByteArray (&gbk)[3], int32_t stepMs, const TPath& track,
@@ -169,11 +170,13 @@ bool NamesNeedReferences(const TRecordNames& names, QString& notice) {
   QStringList which;
   for (const TNameField& f : NameFields(names)) {
     QByteArray unused;
-    if (!f.Bytes && !ToGbk(f.Name, unused)) which << QStringLiteral("the %1 \"%2\"").arg(QLatin1String(f.What), f.Name);
+    if (!f.Bytes && !ToGbk(f.Name, unused))
+      which << QStringLiteral("the %1 \"%2\"").arg(QLatin1String(f.What), f.Name);
   }
   if (which.isEmpty()) return false;
-  notice = which.join(QStringLiteral(", ")) +
-           QStringLiteral(": characters GBK cannot encode are stored in the record as &#xHHHH; (their code points)");
+  notice = which.join(QStringLiteral(", ")) + QStringLiteral(
+                                                  ": characters GBK cannot encode are stored in "
+                                                  "the record as &#xHHHH; (their code points)");
   return true;
 }
 
@@ -183,8 +186,7 @@ QByteArray RecordNameBytes(const QString& text) {
   return out;
 }
 
-bool BuildRecordFile(
-const TRecordNames& names, int32_t stepMs, const TPath& track, const TCar& car,
+bool BuildRecordFile(const TRecordNames& names, int32_t stepMs, const TPath& track, const TCar& car,
                      const TRecords& records, QByteArray& out, QString& error) {
   (void)error;
   QByteArray gbk[3];
@@ -196,8 +198,7 @@ const TRecordNames& names, int32_t stepMs, const TPath& track, const TCar& car,
 }
 
 bool WriteRecordFile(const QString& path, const TRecordNames& names, int32_t stepMs,
-                     const TPath& track, const TCar& car, const TRecords& records,
-                     QString& error) {
+                     const TPath& track, const TCar& car, const TRecords& records, QString& error) {
   QByteArray gbk[3];
   EncodeNames(names, gbk);
   TAtomicFile file(path);
@@ -219,8 +220,9 @@ bool ReadRecordFile(const QByteArray& bytes, TRecordNames& names, int32_t& stepM
   track.Clear();
   car.ClearSensors();
 
-  for (auto [text, bytes] : {std::pair{&names.Track, &names.TrackBytes}, std::pair{&names.Car, &names.CarBytes},
-                             std::pair{&names.Judge, &names.JudgeBytes}}) {
+  for (auto [text, bytes] :
+       {std::pair{&names.Track, &names.TrackBytes}, std::pair{&names.Car, &names.CarBytes},
+        std::pair{&names.Judge, &names.JudgeBytes}}) {
     const QByteArray stored = s.ReadString();
     *text = FromGbk(stored);
     // Kept only when the text would not give the same bytes again.

@@ -144,8 +144,7 @@ bool BuildRecordFile(const TRecordNames& names, int32_t stepMs, const TPath& tra
 // held whole in memory, through a temporary file: whatever fails, a previous file
 // stays as it was.  False with `error` set to why the file could not be written.
 bool WriteRecordFile(const QString& path, const TRecordNames& names, int32_t stepMs,
-                     const TPath& track, const TCar& car, const TRecords& records,
-                     QString& error);
+                     const TPath& track, const TCar& car, const TRecords& records, QString& error);
 
 // Reads a whole record file into a new track, a new car (without sensors) and a
 // record list.  False for a wrong head or a body that ends early or is implausible.

@@ -205,7 +205,8 @@ void ReadLightSensors(const TPath& track, const TPathIndex& index, const TCar& c
     // Elements beyond the reach read 255 and cannot lower the reading.
     index.Near(points[i], Reach(s, halfLine), scratch);
     for (int32_t e : scratch) {
-      const int32_t r = ReadingAt(s, halfLine, ElementDistance(*track.Elements[static_cast<size_t>(e)], points[i]));
+      const int32_t r = ReadingAt(
+          s, halfLine, ElementDistance(*track.Elements[static_cast<size_t>(e)], points[i]));
       if (r < readings[i]) readings[i] = static_cast<uint8_t>(r);
     }
   }
@@ -222,7 +223,8 @@ float NearestDistance(const TPath& track, TPointF p) {
 
 float NearestDistance(const TPath& track, const TPathIndex& index, TPointF p,
                       std::vector<int32_t>& scratch) {
-  K2_ASSERT(!track.Elements.empty() && index.Count() == static_cast<int32_t>(track.Elements.size()));
+  K2_ASSERT(!track.Elements.empty() &&
+            index.Count() == static_cast<int32_t>(track.Elements.size()));
   float best = ElementDistance(*track.Elements.front(), p);
   if (std::isnan(best)) return best;  // nothing compares below it
   // Look near p first and further only while nothing near is closer than the search
@@ -239,7 +241,6 @@ float NearestDistance(const TPath& track, const TPathIndex& index, TPointF p,
     reach = reach < 1e30 ? reach * 4 : std::numeric_limits<double>::infinity();
   }
 }
-
 
 // ---- CCD --------------------------------------------------------------------
 

@@ -66,10 +66,9 @@ constexpr int64_t PaceWindowMs = 1000;
 TSimuPage::TSimuPage(IPageHost& host, QWidget* parent)
     : QWidget(parent), Host(host), S(host.State()), Flow(host, RecordDocument, *this) {
   setFixedSize(944, 601);
-  for (auto [raster, size] : {std::pair{&DrawRaster, SimuMainViewSize},
-                              std::pair{&ViewRaster, RunOverviewSize},
-                              std::pair{&SensorRaster, SimuSensorsSize},
-                              std::pair{&CcdRaster, RunCcdSize}}) {
+  for (auto [raster, size] :
+       {std::pair{&DrawRaster, SimuMainViewSize}, std::pair{&ViewRaster, RunOverviewSize},
+        std::pair{&SensorRaster, SimuSensorsSize}, std::pair{&CcdRaster, RunCcdSize}}) {
     *raster = MakeViewRaster(size);
     raster->fill(0);
   }
@@ -83,9 +82,12 @@ TSimuPage::~TSimuPage() = default;
 // ---- controls -----------------------------------------------------------------
 
 void TSimuPage::BuildControls() {
-  imgSimuDraw = PlaceView(this, "imgSimuDraw", 10, 10, SimuMainViewSize.Width, SimuMainViewSize.Height);
-  imgSimuView = PlaceView(this, "imgSimuView", 456, 10, RunOverviewSize.Width, RunOverviewSize.Height);
-  imgSimuSensors = PlaceView(this, "imgSimuSensors", 456, 318, SimuSensorsSize.Width, SimuSensorsSize.Height);
+  imgSimuDraw =
+      PlaceView(this, "imgSimuDraw", 10, 10, SimuMainViewSize.Width, SimuMainViewSize.Height);
+  imgSimuView =
+      PlaceView(this, "imgSimuView", 456, 10, RunOverviewSize.Width, RunOverviewSize.Height);
+  imgSimuSensors =
+      PlaceView(this, "imgSimuSensors", 456, 318, SimuSensorsSize.Width, SimuSensorsSize.Height);
   imgSimuCCD = PlaceView(this, "imgSimuCCD", 772, 318, RunCcdSize.Width, RunCcdSize.Height);
   const struct {
     TRasterView* View;
@@ -230,7 +232,8 @@ void TSimuPage::BuildGroups() {
 
   grpSimuOperation = PlaceGroup(this, "grpSimuOperation", "操作选项", {705, 448, 232, 146});
   btnEnterSimu = PlaceButton(grpSimuOperation, "btnEnterSimu", "进入仿真", {56, 24, 120, 30});
-  btnSaveSimuResult = PlaceButton(grpSimuOperation, "btnSaveSimuResult", "保存结果", {56, 64, 120, 30});
+  btnSaveSimuResult =
+      PlaceButton(grpSimuOperation, "btnSaveSimuResult", "保存结果", {56, 64, 120, 30});
   btnExitSimu = PlaceButton(grpSimuOperation, "btnExitSimu", "退出仿真", {56, 104, 120, 30});
   connect(btnEnterSimu, &QPushButton::clicked, this, &TSimuPage::btnEnterSimuClick);
   connect(btnSaveSimuResult, &QPushButton::clicked, this, &TSimuPage::btnSaveSimuResultClick);
@@ -244,8 +247,8 @@ void TSimuPage::EnableSimuPage(bool on) {
   btnExitSimu->setEnabled(on);
   grpSimuLoad->SetGroupEnabled(on);
   for (QWidget* w : ReadoutLabels) w->setEnabled(on);
-  for (TNumEdit* e : {nedtSimuSpeed, nedtSimuAcc, nedtSimuFrontAngle, nedtSimuWarp, nedtSimuPosX,
-                      nedtSimuPosY})
+  for (TNumEdit* e :
+       {nedtSimuSpeed, nedtSimuAcc, nedtSimuFrontAngle, nedtSimuWarp, nedtSimuPosX, nedtSimuPosY})
     e->setEnabled(on);
   vrdgtgrpSimuTime->setEnabled(on);
   grpSimuLaps->SetGroupEnabled(on);
@@ -260,8 +263,8 @@ void TSimuPage::ClearSimuPage() {
   grpSimuLaps->Clear();
   LapStatus.clear();
   ShowTime(0);
-  for (TNumEdit* e : {nedtSimuSpeed, nedtSimuAcc, nedtSimuFrontAngle, nedtSimuWarp, nedtSimuPosX,
-                      nedtSimuPosY})
+  for (TNumEdit* e :
+       {nedtSimuSpeed, nedtSimuAcc, nedtSimuFrontAngle, nedtSimuWarp, nedtSimuPosX, nedtSimuPosY})
     e->SetValue(0);
   for (QLineEdit* e : {edtSimuPath, edtSimuCar, edtSimuJudge}) e->clear();
 }
@@ -290,7 +293,8 @@ void TSimuPage::EndSimuViews() {
 
 void TSimuPage::SetChartColours(bool on) {
   const QColor background = on ? QColor(Qt::white) : palette().color(QPalette::Button);
-  const QColor text = on ? QColor(Qt::black) : palette().color(QPalette::Disabled, QPalette::WindowText);
+  const QColor text =
+      on ? QColor(Qt::black) : palette().color(QPalette::Disabled, QPalette::WindowText);
   for (TScope* s : {vrscpSimuSpeed, vrscpSimuWarp}) s->SetBackground(background);
   for (TScale* s : {vrsclSimuSpeed, vrsclSimuWarp}) s->SetColours(background, text);
   // The lit segments take the text colour: button-face makes the digits vanish.
@@ -352,18 +356,24 @@ void TSimuPage::FollowEngine() {
 void TSimuPage::LoadFile(int which) {
   if (!S.CurSimu) return;
   const TLoadKind& kind = LoadKinds[which];
-  const QString file = Dialogs().OpenFileName(Host.Window(), DataDir() + QString::fromLatin1(kind.Folder),
-                                              QtFilter(QString::fromUtf8(kind.Filter)));
+  const QString file =
+      Dialogs().OpenFileName(Host.Window(), DataDir() + QString::fromLatin1(kind.Folder),
+                             QtFilter(QString::fromUtf8(kind.Filter)));
   if (file.isEmpty() || !QFileInfo(file).isFile()) return;
   TSimu& sim = *S.CurSimu;
   QLineEdit* boxes[3] = {edtSimuPath, edtSimuCar, edtSimuJudge};
   if (which == 2) Q_EMIT JudgeOutputCleared();
-  const bool loaded = which == 0 ? sim.LoadTrack(file) : which == 1 ? sim.LoadCar(file) : sim.LoadJudge(file);
+  const bool loaded = which == 0   ? sim.LoadTrack(file)
+                      : which == 1 ? sim.LoadCar(file)
+                                   : sim.LoadJudge(file);
   if (loaded) {
     boxes[which]->setText(FilePart(file));
     if (QByteArray bytes; !ToGbk(FilePart(file), bytes))
-      NoticeBox(Host.Window(), QStringLiteral("文件名“%1”中有GBK编码无法表示的字符，仿真记录中将以&#xHHHH;的形式保存这些字符。")
-                                   .arg(FilePart(file)));
+      NoticeBox(
+          Host.Window(),
+          QStringLiteral(
+              "文件名“%1”中有GBK编码无法表示的字符，仿真记录中将以&#xHHHH;的形式保存这些字符。")
+              .arg(FilePart(file)));
 
     S.DocIsNew = true;
     // Prepare resets a bound module; one that fails there is released, as one that
@@ -455,8 +465,8 @@ void TSimuPage::SimuTick() {
   nedtSimuStep->setEnabled(true);
   grpSimuLoad->SetGroupEnabled(true);
   // The specified line first, then why the call failed.
-  ErrorBox(Host.Window(), QString::fromUtf8(JudgeFailed) + QString::fromLatin1(CRLF) +
-                              sim.Judge().FailureText());
+  ErrorBox(Host.Window(),
+           QString::fromUtf8(JudgeFailed) + QString::fromLatin1(CRLF) + sim.Judge().FailureText());
 }
 
 void TSimuPage::ResetPace() {
@@ -480,8 +490,10 @@ void TSimuPage::ShowPace() {
 void TSimuPage::ShowLapCompleted() {
   const TLapTracker& laps = S.CurSimu->Laps();
   const TLapFigures& f = laps.Figures();
-  LapStatus = QStringLiteral("第%1圈：%2").arg(f.Laps).arg(TLapPanel::LapText(f.LastLapS.value_or(0)));
-  if (!laps.Laps().empty() && !laps.Laps().back().Valid) LapStatus += QStringLiteral("（出赛道，无效）");
+  LapStatus =
+      QStringLiteral("第%1圈：%2").arg(f.Laps).arg(TLapPanel::LapText(f.LastLapS.value_or(0)));
+  if (!laps.Laps().empty() && !laps.Laps().back().Valid)
+    LapStatus += QStringLiteral("（出赛道，无效）");
   grpSimuLaps->Show(f, laps.Course().Closed());
   ShowRunStatus();
 }
@@ -524,7 +536,8 @@ void TSimuPage::btnSaveSimuResultClick() { SaveRecord(); }
 void TSimuPage::btnExitSimuClick() {
   if (!S.CurSimu) return;
   if (S.DocModified) {
-    const auto answer = AskBox(Host.Window(), UnsavedRecordText(), QStringLiteral("退出仿真"), true);
+    const auto answer =
+        AskBox(Host.Window(), UnsavedRecordText(), QStringLiteral("退出仿真"), true);
     if (answer == QMessageBox::Cancel) return;
     // A cancelled name dialog cancels the exit; a failed save keeps the run too, so
     // that it can still be saved elsewhere.

@@ -114,8 +114,8 @@ class TSimuPage : public QWidget, public IPage, private IDocumentPage {
   QImage DrawRaster, ViewRaster, SensorRaster, CcdRaster;
   QElapsedTimer PaceClock;
   int64_t PaceStartMs = 0;  // simulated time when PaceClock started
-  QString PaceStatus;  // "仿真速度：…" while the run is slower than real time
-  QString LapStatus;   // the latest completed lap
+  QString PaceStatus;       // "仿真速度：…" while the run is slower than real time
+  QString LapStatus;        // the latest completed lap
 
  public:
   TRasterView* imgSimuDraw = nullptr;

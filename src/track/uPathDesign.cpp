@@ -294,8 +294,7 @@ void TPathDesignPage::CloseDocument() {
 }
 
 bool TPathDesignPage::ConfirmLeave(TLeaving how) {
-  if (how == TLeaving::Switch)
-    return Flow.ConfirmUnsaved({"切换页面", "继续切换页面？"}, true);
+  if (how == TLeaving::Switch) return Flow.ConfirmUnsaved({"切换页面", "继续切换页面？"}, true);
   return Flow.ConfirmUnsaved({"退出程序", "继续退出程序？"}, false);
 }
 
@@ -331,8 +330,8 @@ void TPathDesignPage::btnArcClick() {
   if (!S.CurTrack) return;
   QString error;
   auto arc = BuildArc(CurrentEndPoint, static_cast<float>(nedtArcX->Value()),
-                      static_cast<float>(nedtArcY->Value()), nedtSweepAngle->IntValue(),
-                      S.MinPathR, error);
+                      static_cast<float>(nedtArcY->Value()), nedtSweepAngle->IntValue(), S.MinPathR,
+                      error);
   if (!arc) {
     ErrorBox(Host.Window(), error);
     return;
@@ -457,7 +456,8 @@ void TPathDesignPage::imgPathDrawMouseMove(Qt::MouseButtons, QPoint pos) {
     });
     PathDragLast = MakePointF(static_cast<float>(pos.x()), static_cast<float>(pos.y()));
   }
-  Host.SetStatusText(TStatusPane::Info, PointText(t.DrawTransform->ViewToWorld(TPoint{pos.x(), pos.y()})));
+  Host.SetStatusText(TStatusPane::Info,
+                     PointText(t.DrawTransform->ViewToWorld(TPoint{pos.x(), pos.y()})));
 }
 
 void TPathDesignPage::imgPathDrawMouseUp(Qt::MouseButton, QPoint) { PathDragging = false; }

@@ -61,12 +61,14 @@ constexpr double ArcPieceDegrees = 30;
 bool AppendArc(QPainterPath& path, const TTransformRect& t, const TArcData& arc, bool newFigure) {
   const QRectF box = ArcBox(t, arc);
   if (!std::isfinite(box.x()) || !std::isfinite(box.y()) || !std::isfinite(box.width()) ||
-      !std::isfinite(box.height()) || !std::isfinite(arc.StartAngle) || !std::isfinite(arc.SweepAngle))
+      !std::isfinite(box.height()) || !std::isfinite(arc.StartAngle) ||
+      !std::isfinite(arc.SweepAngle))
     return false;
   // Beyond two turns, more turns draw the same pixels: keep one full turn and the
   // remainder, which ends where the whole sweep ends, so that the cost stays bounded.
   double sweep = arc.SweepAngle;
-  if (std::fabs(sweep) > 720) sweep = std::copysign(360 + std::fmod(std::fabs(sweep), 360.0), sweep);
+  if (std::fabs(sweep) > 720)
+    sweep = std::copysign(360 + std::fmod(std::fabs(sweep), 360.0), sweep);
   const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / ArcPieceDegrees)));
   const double step = sweep / pieces;
   for (int i = 0; i < pieces; ++i) {

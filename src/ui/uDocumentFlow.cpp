@@ -13,9 +13,7 @@ namespace k2 {
 TDocumentFlow::TDocumentFlow(IPageHost& host, const TDocumentKind& kind, IDocumentPage& page)
     : Host(host), DocKind(kind), Page(page) {}
 
-QString TDocumentFlow::Folder() const {
-  return DataDir() + QString::fromUtf8(DocKind.Folder);
-}
+QString TDocumentFlow::Folder() const { return DataDir() + QString::fromUtf8(DocKind.Folder); }
 
 QString TDocumentFlow::AskOpenName() const {
   return Dialogs().OpenFileName(Host.Window(), Folder(),
@@ -25,7 +23,8 @@ QString TDocumentFlow::AskOpenName() const {
 QString TDocumentFlow::AskSaveName() const {
   QString proposed = Page.ProposedFile();
 
-  if (proposed.isEmpty()) proposed = Folder() + QLatin1Char('/') + QString::fromUtf8(DocKind.NewName);
+  if (proposed.isEmpty())
+    proposed = Folder() + QLatin1Char('/') + QString::fromUtf8(DocKind.NewName);
   return Dialogs().SaveFileName(Host.Window(), Folder(), proposed,
                                 QtFilter(QString::fromUtf8(DocKind.Filter)));
 }
@@ -53,9 +52,9 @@ TSaveResult TDocumentFlow::SaveForPrompt() {
 
 bool TDocumentFlow::ConfirmUnsaved(const TPromptText& text, bool cancelStops) {
   if (!Host.State().DocModified || !Page.HasDocument()) return true;
-  return AskToSave(Host.Window(), FilePart(Page.DocumentFile()), QString::fromUtf8(text.Caption),
-                   QString::fromUtf8(text.Question), [this] { return SaveForPrompt(); },
-                   cancelStops);
+  return AskToSave(
+      Host.Window(), FilePart(Page.DocumentFile()), QString::fromUtf8(text.Caption),
+      QString::fromUtf8(text.Question), [this] { return SaveForPrompt(); }, cancelStops);
 }
 
 void TDocumentFlow::CloseWithoutAsking() {
@@ -121,7 +120,8 @@ TSaveResult TDocumentFlow::Save() {
   }
   SetLastSaveError(QString());
   if (!Page.SaveDocument()) {
-    ErrorBox(Host.Window(), WithReason(FilePart(Page.DocumentFile()) + QStringLiteral("保存失败！")));
+    ErrorBox(Host.Window(),
+             WithReason(FilePart(Page.DocumentFile()) + QStringLiteral("保存失败！")));
     return TSaveResult::Failed;
   }
 
@@ -130,7 +130,6 @@ TSaveResult TDocumentFlow::Save() {
   ShowFileCaption(Page.DocumentFile(), false);
   return TSaveResult::Saved;
 }
-
 
 void TDocumentFlow::Close() {
   if (!ConfirmUnsaved(DocKind.ClosePrompt, false)) return;

@@ -94,7 +94,6 @@ void NoticeBox(QWidget* owner, const QString& text) {
 
 QMessageBox::StandardButton AskBox(QWidget* owner, const QString& text, const QString& title,
                                    bool withCancel) {
-
   QMessageBox::StandardButtons b = QMessageBox::Yes | QMessageBox::No;
   if (withCancel) b |= QMessageBox::Cancel;
   return Dialogs().ShowMessage(owner, text, title, QMessageBox::Warning, b);
@@ -119,6 +118,5 @@ bool AskToSave(QWidget* owner, const QString& name, const QString& caption, cons
   return AskBox(owner, name + QStringLiteral("保存失败！") + crlf + question, caption, false) ==
          QMessageBox::Yes;
 }
-
 
 }  // namespace k2

@@ -3,9 +3,9 @@
 //
 // Every prompt, error message, file dialog and modal dialog goes through the
 // IDialogService that is installed, so that GUI tests can script the answers and check
-// texts, titles, icons and buttons, and fill a dialog's fields without an event loop.  The default service shows Qt's real dialogs.  The installed service is
-// not owned; whoever installs one removes it (SetDialogService(nullptr)) before
-// destroying it.
+// texts, titles, icons and buttons, and fill a dialog's fields without an event loop.  The default
+// service shows Qt's real dialogs.  The installed service is not owned; whoever installs one
+// removes it (SetDialogService(nullptr)) before destroying it.
 #include <QMessageBox>
 #include <QString>
 #include <functional>
@@ -70,7 +70,6 @@ enum class TSaveResult {
 // when `cancelStops`, and otherwise counts as a failed save.
 bool AskToSave(QWidget* owner, const QString& name, const QString& caption, const QString& question,
                const std::function<TSaveResult()>& save, bool cancelStops = false);
-
 
 // Line break inside message texts.
 inline const char* const CRLF = "\r\n";

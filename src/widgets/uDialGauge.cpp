@@ -8,14 +8,17 @@
 namespace k2 {
 
 namespace {
-constexpr double Sweep = 170;           // degrees of scale
+constexpr double Sweep = 170;              // degrees of scale
 constexpr double LowEnd = 90 + Sweep / 2;  // the left end, counter-clockwise from +x
-constexpr int MinorPerLabel = 5;        // four minor ticks between two labels
-constexpr double MaxLabelSteps = 6;     // labels that still fit around a small dial
+constexpr int MinorPerLabel = 5;           // four minor ticks between two labels
+constexpr double MaxLabelSteps = 6;        // labels that still fit around a small dial
 }  // namespace
 
 TDialGauge::TDialGauge(const QString& caption, double minimum, double maximum, QWidget* parent)
-    : QWidget(parent), Text(caption), Min(std::min(minimum, maximum)), Max(std::max(minimum, maximum)) {
+    : QWidget(parent),
+      Text(caption),
+      Min(std::min(minimum, maximum)),
+      Max(std::max(minimum, maximum)) {
   setAccessibleName(caption);
   setAccessibleDescription(QString::number(Val));
 }
@@ -68,9 +71,11 @@ void TDialGauge::paintEvent(QPaintEvent*) {
   const double radius = std::min(width() / 2.0 - 4, height() - captionHeight - fm.height() - 8);
   const QPointF centre(width() / 2.0, radius + fm.height() + 4);
   const auto at = [&](double angle, double r) {
-    return centre + QPointF(r * std::cos(qDegreesToRadians(angle)), -r * std::sin(qDegreesToRadians(angle)));
+    return centre +
+           QPointF(r * std::cos(qDegreesToRadians(angle)), -r * std::sin(qDegreesToRadians(angle)));
   };
-  const QColor ink = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
+  const QColor ink =
+      palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
   p.setPen(QPen(ink, 1.5));
   p.drawArc(QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius),
             static_cast<int>((LowEnd - Sweep) * 16), static_cast<int>(Sweep * 16));
@@ -80,7 +85,9 @@ void TDialGauge::paintEvent(QPaintEvent*) {
   const double step = LabelStep();
   const double first = std::ceil(Min / step - 1e-9) * step;
   const double count = std::floor((Max - first) / step + 1e-9);
-  const int labels = std::isfinite(count) && count >= 0 && count <= MaxLabelSteps + 1 ? static_cast<int>(count) + 1 : 0;
+  const int labels = std::isfinite(count) && count >= 0 && count <= MaxLabelSteps + 1
+                         ? static_cast<int>(count) + 1
+                         : 0;
   for (int i = 0; i < labels; ++i) {
     const double v = first + i * step;
 
@@ -90,7 +97,8 @@ void TDialGauge::paintEvent(QPaintEvent*) {
     const QString label = QString::number(static_cast<long long>(std::llround(v)));
     const QPointF c = at(a, radius - 17);
     p.setFont(small);
-    p.drawText(QRectF(c.x() - 20, c.y() - fm.height() / 2.0, 40, fm.height()), Qt::AlignCenter, label);
+    p.drawText(QRectF(c.x() - 20, c.y() - fm.height() / 2.0, 40, fm.height()), Qt::AlignCenter,
+               label);
     p.setPen(QPen(ink, 1));
     for (int k = 1; k < MinorPerLabel && v + k * step / MinorPerLabel <= Max + 1e-9; ++k) {
       const double m = AngleOf(v + k * step / MinorPerLabel);

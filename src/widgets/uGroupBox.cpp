@@ -43,7 +43,6 @@ void TGroupBox::SetBanner(bool banner) {
                               "background: #4a5d7e; color: #ffffff; }"
                               "QGroupBox::title:disabled { background: #d4d7dc; color: #80848a; }")
              : QString());
-
 }
 
 }  // namespace k2

@@ -157,7 +157,7 @@ void TNumEdit::SetValue(double value) {
 void TNumEdit::OnTextEdited(const QString& text) {
   bool ok = false;
   double v = QLocale::c().toDouble(text, &ok);  // an Integer edit rounds in Clamp
-  if (!ok || !std::isfinite(v)) return;  // not a number yet: the value stays
+  if (!ok || !std::isfinite(v)) return;         // not a number yet: the value stays
   v = Clamp(v);
   if (v == Val) return;
   Val = v;
@@ -175,7 +175,6 @@ void TNumEdit::focusOutEvent(QFocusEvent* event) {
   setCursorPosition(0);  // a long value shows its start, not where typing ended
 }
 
-
 void TNumEdit::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
     Commit();
@@ -191,9 +190,9 @@ void TNumEdit::UpdateValidator() {
   // up to fifteen whole digits and the decimals that can be typed.  A minus sign only
   // where the value may be negative.
   const bool negative = !(Limited && Enforced && Min >= 0);
-  QString pattern = QString::fromLatin1(negative ? "-?" : "") +
-                    (NumKind == TKind::Integer ? QStringLiteral("\\d{0,10}")
-                                               : QStringLiteral("\\d{0,15}"));
+  QString pattern =
+      QString::fromLatin1(negative ? "-?" : "") +
+      (NumKind == TKind::Integer ? QStringLiteral("\\d{0,10}") : QStringLiteral("\\d{0,15}"));
   const int decimals = TypedDecimals >= 0 ? TypedDecimals : MaxDecimals;
   if (NumKind == TKind::Real && decimals > 0)
     pattern += QStringLiteral("(\\.\\d{0,%1})?").arg(decimals);

@@ -34,7 +34,9 @@ class TFileSizeLimit {
   sighandler_t OldHandler;
 };
 
-QStringList Entries(const QString& dir) { return QDir(dir).entryList(QDir::Files | QDir::System | QDir::Hidden); }
+QStringList Entries(const QString& dir) {
+  return QDir(dir).entryList(QDir::Files | QDir::System | QDir::Hidden);
+}
 
 TEST(AtomicSave, AFailedWriteKeepsThePreviousFileAndLeavesNoTemporary) {
   test::TTempDir dir;
@@ -60,10 +62,11 @@ TEST(AtomicSave, RefusesTargetsThatAreNoRegularFileAndFollowsLinks) {
   EXPECT_FALSE(LastSaveError().isEmpty());
   struct stat st = {};
   ASSERT_EQ(lstat(QFile::encodeName(fifo).constData(), &st), 0);
-  EXPECT_TRUE(S_ISFIFO(st.st_mode));  // still the pipe, not a file put in its place
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));                // still the pipe, not a file put in its place
   EXPECT_FALSE(SaveFileAtomic(dir.Dir(), "data"));  // a folder
 
-  const QString real = dir.Path(QStringLiteral("real.kcf")), link = dir.Path(QStringLiteral("link.kcf"));
+  const QString real = dir.Path(QStringLiteral("real.kcf")),
+                link = dir.Path(QStringLiteral("link.kcf"));
   test::WriteFile(real, "old");
   ASSERT_TRUE(QFile::link(real, link));
   ASSERT_TRUE(SaveFileAtomic(link, "new"));

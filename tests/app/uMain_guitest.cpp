@@ -191,9 +191,10 @@ TEST_F(MainTest, HelpOpensTheDocumentOfTheProgramFolder) {
 TEST_F(MainTest, HelpWithoutAViewerShowsTheManualInAWindowOfItsOwn) {
   test::WriteFile(Dir.Path(QStringLiteral("帮助文档.pdf")), QByteArray("%PDF-1.4\n"));
   QDir().mkpath(Dir.Path(QStringLiteral("manual")));
-  test::WriteFile(Dir.Path(QStringLiteral("manual/index.html")),
-                  "<html><body><h1 id=\"intro\">入门</h1><p>x</p><h2 id=\"intro-pages\">四个页面</h2>"
-                  "<p>y</p><h1 id=\"cli\">命令行工具</h1><p>z</p></body></html>");
+  test::WriteFile(
+      Dir.Path(QStringLiteral("manual/index.html")),
+      "<html><body><h1 id=\"intro\">入门</h1><p>x</p><h2 id=\"intro-pages\">四个页面</h2>"
+      "<p>y</p><h1 id=\"cli\">命令行工具</h1><p>z</p></body></html>");
   Boxes.OpenDocumentSucceeds = false;
   TwdMain main;
   main.actHelpExecute();
@@ -206,7 +207,8 @@ TEST_F(MainTest, HelpWithoutAViewerShowsTheManualInAWindowOfItsOwn) {
   ASSERT_EQ(toc->topLevelItemCount(), 2);
   EXPECT_EQ(toc->topLevelItem(0)->text(0), QStringLiteral("入门"));
   ASSERT_EQ(toc->topLevelItem(0)->childCount(), 1);
-  EXPECT_EQ(toc->topLevelItem(0)->child(0)->data(0, Qt::UserRole).toString(), QStringLiteral("intro-pages"));
+  EXPECT_EQ(toc->topLevelItem(0)->child(0)->data(0, Qt::UserRole).toString(),
+            QStringLiteral("intro-pages"));
   EXPECT_EQ(toc->topLevelItem(1)->data(0, Qt::UserRole).toString(), QStringLiteral("cli"));
 
   // Without the HTML manual either, the missing manual is reported.

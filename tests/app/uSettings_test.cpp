@@ -14,7 +14,8 @@ namespace {
 // made on first start with the samples, and never overwritten afterwards.
 TEST(DataDir, APerUserDataFolderIsSeededOnceWithTheSamples) {
   test::TTempDir dir;
-  const QString program = dir.Path(QStringLiteral("program/")), data = dir.Path(QStringLiteral("user/Kurvino2/"));
+  const QString program = dir.Path(QStringLiteral("program/")),
+                data = dir.Path(QStringLiteral("user/Kurvino2/"));
   QDir().mkpath(program + QStringLiteral("Path"));
   test::WriteFile(program + QStringLiteral("Path/a.kpf"), "track");
   test::WriteFile(program + QStringLiteral("Default.kpf"), "default");
@@ -32,7 +33,6 @@ TEST(DataDir, APerUserDataFolderIsSeededOnceWithTheSamples) {
   EXPECT_EQ(test::ReadFile(data + QStringLiteral("Default.kpf")), QByteArray("mine"));
   EXPECT_FALSE(QFileInfo::exists(data + QStringLiteral("Path/a.kpf")));
 }
-
 
 // ---- reading --------------------------------------------------------------------
 

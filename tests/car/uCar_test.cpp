@@ -207,9 +207,9 @@ TEST_F(CarTest, CountZeroOrNegativeGoesOnWithTheCCDByte) {
 // The picture's size is read within the limits its dialog sets: a crafted size would
 // make every step build a picture of millions of pixels.
 TEST_F(CarTest, ACcdPictureSizeBeyondTheDialogsLimitsIsNotRead) {
-  for (auto [width, height, readable] : {std::tuple{1, 1, true}, std::tuple{10000, 1, true},
-                                         std::tuple{1048704, 1, false}, std::tuple{1, 0, false},
-                                         std::tuple{1, 10001, false}, std::tuple{-3, 1, false}}) {
+  for (auto [width, height, readable] :
+       {std::tuple{1, 1, true}, std::tuple{10000, 1, true}, std::tuple{1048704, 1, false},
+        std::tuple{1, 0, false}, std::tuple{1, 10001, false}, std::tuple{-3, 1, false}}) {
     TStreamWriter w;
     for (int i = 0; i < 8; ++i) w.WriteInt32(100);
     w.WriteInt32(0);

@@ -52,7 +52,6 @@ TEST(CliCommon, VersionIsTheProgramsVersion) {
   EXPECT_TRUE(r.OutText().endsWith(QStringLiteral("/bin/\n"))) << r.OutText().toStdString();
 }
 
-
 struct TUsageCase {
   const char* Name;
   QStringList Args;

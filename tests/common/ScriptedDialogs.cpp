@@ -67,5 +67,4 @@ int TScriptedDialogs::ExecDialog(QDialog& dialog) {
   return dialog.result();
 }
 
-
 }  // namespace k2::test

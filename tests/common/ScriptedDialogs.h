@@ -57,7 +57,7 @@ class TScriptedDialogs : public IDialogService {
   std::vector<TShownBox> Boxes;
   std::vector<TShownFileDialog> FileDialogs;
   std::vector<QString> OpenedDocuments;
-  bool OpenDocumentSucceeds = true;  // false: as on a machine without a viewer
+  bool OpenDocumentSucceeds = true;   // false: as on a machine without a viewer
   std::vector<QString> DialogTitles;  // of every modal dialog run, in order
 
   QMessageBox::StandardButton ShowMessage(QWidget* owner, const QString& text, const QString& title,
@@ -79,7 +79,6 @@ class TScriptedDialogs : public IDialogService {
   std::deque<QMessageBox::StandardButton> BoxAnswers;
   std::deque<QString> FileAnswers;
   std::deque<TDialogWork> DialogAnswers;
-
 };
 
 }  // namespace k2::test

@@ -814,9 +814,11 @@ TEST_F(ReplayPageTest, ExportWritesTheRecordAsCsvWhereTheUserSays) {
   EXPECT_EQ(bytes, test::ReadFile(expected));
   const QList<QByteArray> lines = bytes.split('\n');
   ASSERT_EQ(lines.size(), 14);  // the header, 12 steps and the empty rest after the last "\n"
-  EXPECT_EQ(lines[0], "step,time_s,PosX,PosY,Heading,SteerAngle,Speed,Acc,Warp,R1,R2,"
-                     "progress_mm,laps,lap_time_s,lap_valid,off_track");
-  EXPECT_TRUE(lines[12].startsWith("11,0.24,22,110,0,2.75,12,-5.5,22,11,244,")) << lines[12].toStdString();
+  EXPECT_EQ(lines[0],
+            "step,time_s,PosX,PosY,Heading,SteerAngle,Speed,Acc,Warp,R1,R2,"
+            "progress_mm,laps,lap_time_s,lap_valid,off_track");
+  EXPECT_TRUE(lines[12].startsWith("11,0.24,22,110,0,2.75,12,-5.5,22,11,244,"))
+      << lines[12].toStdString();
   // Exporting changes nothing on the page.
   EXPECT_EQ(Index(), 0);
   EXPECT_EQ(EnabledButtons(), (QStringList{"btnReplayPlay", "btnReplayForward", "btnReplayClose",

@@ -14,9 +14,10 @@ TEST(LapPanel, LapTimesInSecondsThenMinutes) {
   const struct {
     double Seconds;
     const char* Text;
-  } cases[] = {{0, "0.00s"}, {18.88998, "18.89s"}, {59.994, "59.99s"},
-               {59.996, "1:00.00"}, {62.345, "1:02.35"}, {3725.5, "62:05.50"}};
-  for (const auto& c : cases) EXPECT_EQ(TLapPanel::LapText(c.Seconds), QString::fromLatin1(c.Text)) << c.Seconds;
+  } cases[] = {{0, "0.00s"},        {18.88998, "18.89s"}, {59.994, "59.99s"},
+               {59.996, "1:00.00"}, {62.345, "1:02.35"},  {3725.5, "62:05.50"}};
+  for (const auto& c : cases)
+    EXPECT_EQ(TLapPanel::LapText(c.Seconds), QString::fromLatin1(c.Text)) << c.Seconds;
 }
 
 TEST(LapPanel, ShowsTheFiguresOnAClosedTrackAndDashesOtherwise) {
@@ -37,7 +38,8 @@ TEST(LapPanel, ShowsTheFiguresOnAClosedTrackAndDashesOtherwise) {
     panel.Show(f, true);
     EXPECT_EQ(panel.lblBestLap->text(), QStringLiteral("18.50s"));
     panel.Show(f, false);  // an open track has no laps
-    for (QLabel* l : {panel.lblLaps, panel.lblLastLap, panel.lblBestLap}) EXPECT_EQ(l->text(), QStringLiteral("–"));
+    for (QLabel* l : {panel.lblLaps, panel.lblLastLap, panel.lblBestLap})
+      EXPECT_EQ(l->text(), QStringLiteral("–"));
   }
 }
 

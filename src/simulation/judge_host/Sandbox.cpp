@@ -24,7 +24,8 @@ uint32_t* CallSlot = nullptr;
 
 // A forbidden call: say which, and end the host.  Only async-signal-safe work here.
 void OnForbiddenCall(int, siginfo_t* info, void*) {
-  if (CallSlot) __atomic_store_n(CallSlot, static_cast<uint32_t>(info->si_syscall) + 1, __ATOMIC_SEQ_CST);
+  if (CallSlot)
+    __atomic_store_n(CallSlot, static_cast<uint32_t>(info->si_syscall) + 1, __ATOMIC_SEQ_CST);
   _exit(SandboxExitCode);
 }
 
@@ -57,8 +58,9 @@ bool Deny(scmp_filter_ctx ctx, int call) {
 // A call refused when its argument `arg` is `value` (the low 32 bits, as the kernel
 // reads an int).
 bool DenyWith(scmp_filter_ctx ctx, int call, unsigned arg, uint64_t value) {
-  return seccomp_rule_add(ctx, SCMP_ACT_TRAP, call, 1,
-                          SCMP_CMP(arg, SCMP_CMP_MASKED_EQ, 0xFFFFFFFFu, static_cast<scmp_datum_t>(value))) == 0;
+  return seccomp_rule_add(
+             ctx, SCMP_ACT_TRAP, call, 1,
+             SCMP_CMP(arg, SCMP_CMP_MASKED_EQ, 0xFFFFFFFFu, static_cast<scmp_datum_t>(value))) == 0;
 }
 
 // A call allowed only when its argument `arg` is `value`.
@@ -104,7 +106,8 @@ bool InstallFilter() {
       Deny(ctx, SCMP_SYS(io_uring_register)) &&
       // Signals sent by the kernel on its behalf: a descriptor's owner receives SIGIO
       // (or any signal chosen with F_SETSIG) on I/O, whoever the owner is.
-      DenyWith(ctx, SCMP_SYS(fcntl), 1, F_SETOWN) && DenyWith(ctx, SCMP_SYS(fcntl), 1, F_SETOWN_EX) &&
+      DenyWith(ctx, SCMP_SYS(fcntl), 1, F_SETOWN) &&
+      DenyWith(ctx, SCMP_SYS(fcntl), 1, F_SETOWN_EX) &&
       DenyWith(ctx, SCMP_SYS(fcntl), 1, F_SETSIG) &&
       // Limits of its own process only (glibc's setrlimit passes pid 0).
       OnlyWith(ctx, SCMP_SYS(prlimit64), 0, 0) &&
@@ -132,7 +135,9 @@ bool EnterSandbox(uint32_t* callSlot) {
                   Limit(RLIMIT_FSIZE, SandboxFileSize) && Limit(RLIMIT_CORE, 0) &&
                   DropCapabilities() && prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
                   InstallFilter();
-  if (!ok) std::fprintf(stderr, "kurvino2-judge-host: cannot set up the sandbox: %s\n", std::strerror(errno));
+  if (!ok)
+    std::fprintf(stderr, "kurvino2-judge-host: cannot set up the sandbox: %s\n",
+                 std::strerror(errno));
   return ok;
 }
 
