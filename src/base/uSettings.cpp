@@ -111,7 +111,7 @@ bool ReadSettingsBytes(const QString& path, QByteArray& bytes) {
 
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return false;
-  bytes = file.read(MaxSettingsBytes + 1);
+  bytes = file.read(st.st_size + 1);  // one byte more shows a file that grew meanwhile
   if (bytes.size() > MaxSettingsBytes || file.error() != QFileDevice::NoError) return false;
   struct stat after = {};
   if (::fstat(file.handle(), &after) == 0 && SameFile(st, after)) cache = {path, st, bytes};

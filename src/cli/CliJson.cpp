@@ -1,5 +1,6 @@
 #include "cli/CliJson.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -245,10 +246,15 @@ class TParser {
         case 'u': {
           uint32_t cp;
           if (!Hex4(cp)) return false;
-          if (cp >= 0xD800 && cp < 0xDC00 && P + 1 < S.size() && S[P] == '\\' && S[P + 1] == 'u') {
+          // A surrogate stands only as the first of a pair followed by its second.
+          if (cp >= 0xDC00 && cp < 0xE000) return Fail(QStringLiteral("lone low surrogate"));
+          if (cp >= 0xD800 && cp < 0xDC00) {
+            uint32_t lo = 0;
+            if (P + 1 >= S.size() || S[P] != '\\' || S[P + 1] != 'u')
+              return Fail(QStringLiteral("lone high surrogate"));
             P += 2;
-            uint32_t lo;
             if (!Hex4(lo)) return false;
+            if (lo < 0xDC00 || lo >= 0xE000) return Fail(QStringLiteral("lone high surrogate"));
             cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
           }
           AppendUtf8(out, cp);
@@ -326,7 +332,22 @@ bool GetFloat(const TJsonValue& v, const QString& name, float& out, QString& err
   }
   const char* b = v.Text.data();
   const char* e = b + v.Text.size();
-  const auto r = std::from_chars(b, e, out);
+  auto r = std::from_chars(b, e, out);
+  // A number too small for a float rounds to zero, as it would in any float
+  // arithmetic; only one too large is out of range.
+  if (r.ec == std::errc::result_out_of_range && r.ptr == e) {
+    double d = 0;
+    const auto rd = std::from_chars(b, e, d);
+    const char* x = std::find_if(b, e, [](char c) { return c == 'e' || c == 'E'; });
+    const bool negativeExponent = x != e && x + 1 != e && x[1] == '-';
+    const bool underflow =
+        rd.ptr == e && ((rd.ec == std::errc() && std::fabs(d) < 1) ||
+                        (rd.ec == std::errc::result_out_of_range && negativeExponent));
+    if (underflow) {
+      out = std::copysign(0.0f, static_cast<float>(*b == '-' ? -1 : 1));
+      r.ec = std::errc();
+    }
+  }
   if (r.ec != std::errc() || r.ptr != e) {
     error = TypeError(name, "a number in the range of a 32-bit float");
     return false;

@@ -51,6 +51,27 @@ QString SaveSampleTrack(const QString& path) {
   return path;
 }
 
+// JSON as the standard reads it: a surrogate only in a pair, and a number below the
+// smallest float is zero rather than out of range.
+TEST_F(CliTrackTest, LoneSurrogatesAreRefusedAndTinyNumbersAreZero) {
+  for (const char* json :
+       {R"({"type":"tr\ud800\u0041ck","Design":[]})", R"({"type":"\udc00","Design":[]})",
+        R"({"type":"\ud800","Design":[]})"}) {
+    const TRun r = Build(WriteJson("s.json", json), Path("s.kpf"));
+    EXPECT_EQ(r.Code, 2) << json;
+    EXPECT_TRUE(r.Err.contains(QStringLiteral("surrogate"))) << r.Err.toStdString();
+  }
+  const TRun built = Build(
+      WriteJson("t.json", R"({"type":"track","Design":[{"Line":[1000,-1e-50]}]})"), Path("t.kpf"));
+  ASSERT_EQ(built.Code, 0) << built.Err.toStdString();
+  EXPECT_EQ(Build(WriteJson("big.json", R"({"type":"track","Design":[{"Line":[1000,1e50]}]})"),
+                  Path("b.kpf"))
+                .Code,
+            2);
+  EXPECT_TRUE(Dump(Path("t.kpf")).OutText().contains(QStringLiteral("-0")))
+      << Dump(Path("t.kpf")).OutText().toStdString();
+}
+
 TEST_F(CliTrackTest, DumpPrintsTheDocumentOfTheContract) {
   const TRun r = Dump(SaveSampleTrack(Path("sample.kpf")));
   EXPECT_EQ(r.Code, 0) << r.Err.toStdString();
