@@ -134,13 +134,18 @@ TEST_P(SandboxHostileTest, TheMisdeedFailsAndTheEngineCarriesOn) {
                   why.endsWith(QLatin1Char(' ') + QLatin1String(c.Why)))
           << why.toStdString();
       break;
-    case TOutcome::Crashed:
+    case TOutcome::Crashed: {
       EXPECT_FALSE(ok);
       EXPECT_EQ(Module.LastFault(), TJudgeFault::Ended);
+#if !defined(__SANITIZE_ADDRESS__)
+      // (A host built with AddressSanitizer reports the fault itself and then aborts or
+      // exits, as ASAN_OPTIONS say: only the failed call is certain there.)
       EXPECT_TRUE(why.contains(QStringLiteral("崩溃")) &&
                   why.contains(QStringLiteral("信号 ") + QLatin1String(c.Why)))
           << why.toStdString();
+#endif
       break;
+    }
     case TOutcome::Refused:
       EXPECT_TRUE(ok) << why.toStdString();
       EXPECT_TRUE(why.isEmpty());
