@@ -25,6 +25,18 @@ QByteArray LEFloats(const TRecordData& r) {
   return b;
 }
 
+// A record file read back into models of its own.
+struct TReadBack {
+  bool Read(const QByteArray& bytes) {
+    return ReadRecordFile(bytes, Names, StepMs, Track, Car, Records);
+  }
+  TPath Track{nullptr, RunMainSpan, nullptr, RunOverviewSpan};
+  TCar Car{nullptr, RunMainSpan};
+  TRecords Records;
+  TRecordNames Names;
+  int32_t StepMs = 0;
+};
+
 // A run of the engine: a track of one line in "track.kpf" (9 bytes of name), a car
 // with `sensors` point sensors and no CCD in "car8.kcf" (8 bytes) and the module
 // "silent.so" (9 bytes), with `steps` recorded steps of 10 ms.
@@ -210,33 +222,27 @@ TEST_F(RecordFileTest, ANameGbkCannotEncodeIsStoredAsAReferenceAndReadBack) {
   ASSERT_TRUE(Sim->SaveToFile()) << Sim->LastError.toStdString();
   const QByteArray bytes = test::ReadFile(File("run.krf"));
   EXPECT_TRUE(bytes.contains("run &#x1F697;.so"));
-  TPath track(nullptr, RunMainSpan, nullptr, RunOverviewSpan);
-  TCar car(nullptr, RunMainSpan);
-  TRecords records;
-  TRecordNames back;
-  int32_t stepMs = 0;
-  ASSERT_TRUE(ReadRecordFile(bytes, back, stepMs, track, car, records));
-  EXPECT_EQ(back.Judge, name);
-  EXPECT_FALSE(back.JudgeBytes);  // the text gives the same bytes again
+  TReadBack back;
+  ASSERT_TRUE(back.Read(bytes));
+  EXPECT_EQ(back.Names.Judge, name);
+  EXPECT_FALSE(back.Names.JudgeBytes);  // the text gives the same bytes again
 }
 
 TEST_F(RecordFileTest, NamesThatAreNotGbkAreWrittenBackAsStored) {
   Run(1, 1);
-  TPath track(nullptr, RunMainSpan, nullptr, RunOverviewSpan);
-  TCar car(nullptr, RunMainSpan);
-  TRecords records;
-  TRecordNames names;
-  int32_t stepMs = 0;
-  ASSERT_TRUE(ReadRecordFile(Bytes, names, stepMs, track, car, records));
-  names.CarBytes = QByteArray("\x81\xFF\xC8", 3);  // no GBK sequence
+  TReadBack read;
+  ASSERT_TRUE(read.Read(Bytes));
+  read.Names.CarBytes = QByteArray("\x81\xFF\xC8", 3);  // no GBK sequence
   QByteArray bytes, again;
   QString error;
-  ASSERT_TRUE(BuildRecordFile(names, stepMs, track, car, records, bytes, error));
-  TRecordNames back;
-  ASSERT_TRUE(ReadRecordFile(bytes, back, stepMs, track, car, records));
-  ASSERT_TRUE(back.CarBytes);
-  EXPECT_EQ(*back.CarBytes, *names.CarBytes);
-  ASSERT_TRUE(BuildRecordFile(back, stepMs, track, car, records, again, error));
+  ASSERT_TRUE(
+      BuildRecordFile(read.Names, read.StepMs, read.Track, read.Car, read.Records, bytes, error));
+  TReadBack back;
+  ASSERT_TRUE(back.Read(bytes));
+  ASSERT_TRUE(back.Names.CarBytes);
+  EXPECT_EQ(*back.Names.CarBytes, *read.Names.CarBytes);
+  ASSERT_TRUE(
+      BuildRecordFile(back.Names, back.StepMs, back.Track, back.Car, back.Records, again, error));
   EXPECT_EQ(again, bytes);
 }
 
